@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "velloran/result.h"
+#include "velloran/rules/board.h"
+#include "velloran/rules/move.h"
+
+namespace velloran {
+
+// The outcome of the current position, in the order of precedence ties are reported.
+enum class GameStatus : std::uint8_t {
+    Ongoing,
+    Checkmate,
+    Stalemate,
+    InsufficientMaterial,
+    ThreefoldRepetition,
+    FiftyMoveRule,
+    FivefoldRepetition,
+    SeventyFiveMoveRule,
+};
+
+// The game record the front end holds: the board, its own uncapped counters, the Chess960 mode
+// (which decides castling letters and castling move text) and the positions since the last
+// capture or pawn move. A plain copyable value.
+class Game {
+public:
+    // The standard start position in standard mode.
+    static Game new_game();
+    // Fields split at runs of Unicode white space; four fields get "0 1"; clocks beyond the
+    // board's limits are kept here and clamped for the board; fullmove 0 reads as 1. In
+    // Chess960 mode KQkq name the outermost rooks. Fails with "bad FEN '<text>'".
+    static Result<Game> from_fen(std::string_view text, bool chess960);
+    // The board's FEN with the game's counters; en passant only when a legal capture exists.
+    std::string to_fen() const;
+
+    std::vector<Move> legal_moves() const;
+    // Plays a legal move (from `legal_moves` or `parse_move`).
+    void play(Move move);
+    GameStatus status() const;
+
+    // The move as text: king-onto-rook castling in Chess960 games, the king's two-square move
+    // in standard games.
+    std::string move_text(Move move) const;
+    // The legal move the text names, or "bad move '<text>'" / "illegal move '<text>'".
+    Result<Move> parse_move(std::string_view text) const;
+
+    const Board& board() const { return board_; }
+    // Positions since the last irreversible move, oldest first; the last is the current one.
+    const std::vector<Board>& history() const { return history_; }
+    std::uint32_t halfmove() const { return halfmove_; }
+    std::uint32_t fullmove() const { return fullmove_; }
+    bool chess960() const { return chess960_; }
+
+private:
+    Game(Board board, std::uint32_t halfmove, std::uint32_t fullmove, bool chess960);
+
+    Board board_;
+    std::vector<Board> history_;
+    std::uint32_t halfmove_ = 0;
+    std::uint32_t fullmove_ = 1;
+    bool chess960_ = false;
+};
+
+// Two boards are the same position: equal placement, side to move, castling rights and
+// effective en passant file (one that a pawn of the side to move can legally use).
+bool same_position(const Board& a, const Board& b);
+
+}  // namespace velloran

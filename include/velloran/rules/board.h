@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "velloran/result.h"
+#include "velloran/rules/bitboard.h"
+#include "velloran/rules/castling.h"
+#include "velloran/rules/move.h"
+#include "velloran/rules/movegen.h"
+#include "velloran/rules/types.h"
+
+namespace velloran {
+
+// Why a board-level FEN text was refused, in field order.
+enum class FenError : std::uint8_t {
+    InvalidBoard,
+    InvalidSideToMove,
+    InvalidCastlingRights,
+    InvalidEnPassant,
+    InvalidHalfMoveClock,
+    InvalidFullmoveNumber,
+    MissingField,
+    ExtraField,
+};
+
+// One chess position. Every board handed out satisfies the invariants that `is_valid` and the
+// FEN reader check; `checkers`, `pinned` and `hash` are kept up to date by every change.
+// A small copyable value: to try a move, copy and play.
+class Board {
+public:
+    // The standard start position.
+    static Board startpos();
+    // Reads a FEN text whose fields are separated by single spaces; `chess960` selects the
+    // castling letters (file letters instead of KQkq).
+    static Result<Board, FenError> from_fen(std::string_view text, bool chess960);
+    // Six fields; `chess960` selects the castling letters. The en passant field shows whatever
+    // file is set.
+    std::string write_fen(bool chess960) const;
+    // Invariants 1 to 5: disjoint sets, at most 16 pieces and 8 pawns a side, one king each,
+    // no pawn on rank 1 or 8, the side not to move not in check.
+    bool is_valid() const;
+
+    // All legal moves of the side to move, in generation order (groups expanded in order).
+    std::vector<Move> legal_moves() const;
+    // The same moves as groups, for counting without expanding.
+    PieceMovesList legal_piece_moves() const;
+    // Exactly membership in `legal_moves`.
+    bool is_legal(Move move) const;
+    // Plays a legal move in place.
+    void play(Move move);
+
+    std::optional<Piece> piece_at(Square s) const;
+    std::optional<Color> color_at(Square s) const;
+    // The king of `c`; a missing king is a fatal internal error.
+    Square king_square(Color c) const;
+
+    BitBoard pieces(Piece p) const { return pieces_[index(p)]; }
+    BitBoard pieces(Color c) const { return colors_[index(c)]; }
+    BitBoard pieces(Color c, Piece p) const { return pieces_[index(p)] & colors_[index(c)]; }
+    BitBoard occupied() const { return colors_[0] | colors_[1]; }
+    Color side_to_move() const { return side_to_move_; }
+    const CastlingRights& castling(Color c) const { return castling_[index(c)]; }
+    std::optional<File> en_passant() const { return en_passant_; }
+    // The en passant target square (rank 6 with White to move, rank 3 with Black), if any.
+    std::optional<Square> en_passant_square() const;
+    std::uint8_t halfmove_clock() const { return halfmove_clock_; }
+    std::uint16_t fullmove_number() const { return fullmove_number_; }
+    // Enemy pieces attacking the king of the side to move.
+    BitBoard checkers() const { return checkers_; }
+    // Pieces that alone shield the king of the side to move from an enemy slider.
+    BitBoard pinned() const { return pinned_; }
+    std::uint64_t hash() const { return hash_; }
+    // The hash without the en passant key, for comparing positions.
+    std::uint64_t hash_without_en_passant() const;
+
+    friend bool operator==(const Board&, const Board&) = default;
+
+private:
+    Board() = default;
+
+    std::array<BitBoard, 6> pieces_{};
+    std::array<BitBoard, 2> colors_{};
+    Color side_to_move_ = Color::White;
+    std::array<CastlingRights, 2> castling_{};
+    std::optional<File> en_passant_;
+    std::uint8_t halfmove_clock_ = 0;
+    std::uint16_t fullmove_number_ = 1;
+    BitBoard checkers_;
+    BitBoard pinned_;
+    std::uint64_t hash_ = 0;
+};
+
+}  // namespace velloran

@@ -1,0 +1,1 @@
+// Anchors the support library so it builds before any helper lands.
