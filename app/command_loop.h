@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+#include <istream>
+
+#include "io.h"
+#include "system.h"
+
+namespace pawnlark {
+
+// The read loop both dialects share: reads lines until the input ends, a line is not UTF-8 or
+// a handler says Quit, then returns; Crash and Stall are carried out through the system.
+void run_command_loop(std::istream& in, System& system,
+                      const std::function<LoopControl(const Command&)>& handle);
+
+}  // namespace pawnlark

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pawnlark {
+
+// The statuses the process can end with.
+enum class ExitStatus : int { Ok = 0, Crash = 3, WriteFailed = 101 };
+
+// Whether the bytes are strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view bytes);
+
+// The next input line, of any length, without its line feed and then one carriage return.
+// Absent at the end of input (nothing read), on a read failure, or when the line is not
+// valid UTF-8; in every case the command loop ends. A last line without line feed counts.
+std::optional<std::string> read_command(std::istream& in);
+
+// The text without Unicode white space (White_Space property) at either end.
+std::string_view trim(std::string_view text);
+
+// The runs of non-white-space characters, as views into the text.
+std::vector<std::string_view> split_tokens(std::string_view text);
+
+// One input line ready for dispatch; views into the line it was made from, which must outlive
+// it.
+struct Command {
+    std::string_view line;                 // the trimmed line
+    std::vector<std::string_view> tokens;  // split at runs of white space; empty for a blank line
+
+    static Command from_line(std::string_view line);
+
+    // The first token, which selects the command; empty for a blank line.
+    std::string_view word() const;
+    // The trimmed rest of the line after the first token, inner spacing kept.
+    std::string_view rest() const;
+};
+
+// How a handled line leaves the command loop.
+enum class LoopControl : std::uint8_t {
+    Continue,  // read the next line
+    Quit,      // end the loop; the process ends with status 0
+    Crash,     // end the process with status 3 at once
+    Stall,     // stop answering for good
+};
+
+// Where replies go: one call per reply line.
+class Output {
+public:
+    virtual ~Output() = default;
+    // Writes the text and a line feed, and hands both to the system before returning.
+    virtual void line(std::string_view text) = 0;
+};
+
+// Standard output, unbuffered beyond the line. A failed write prints "failed printing to
+// stdout: " and the system's error text to standard error and ends the process with status
+// 101; it never returns to the caller then.
+class StdoutOutput final : public Output {
+public:
+    void line(std::string_view text) override;
+};
+
+}  // namespace pawnlark
