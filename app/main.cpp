@@ -1,1 +1,50 @@
-int main() { return 0; }
+#include <csignal>
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "cecp_loop.h"
+#include "io.h"
+#include "settings.h"
+#include "system.h"
+#include "uci_loop.h"
+
+namespace {
+
+// Both numbers are fixed: the line is the same on every machine and in every run.
+constexpr std::string_view BenchLine = "123456 nodes 987654 nps";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A front end that closes our output must see status 101, not a death by SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const pawnlark::Settings settings = pawnlark::scan_arguments(arguments);
+
+    pawnlark::StdoutOutput out;
+    if (settings.bench) {
+        out.line(BenchLine);
+        return static_cast<int>(pawnlark::ExitStatus::Ok);
+    }
+
+    // Input is ours alone, so it may be read ahead in blocks.
+    std::ios::sync_with_stdio(false);
+    pawnlark::RealSystem system;
+    // The one random generator (seeded from settings.seed) and the starting game are made
+    // here and handed to the dialect's state once the core provides them.
+    switch (settings.protocol) {
+        case pawnlark::Protocol::Uci: {
+            pawnlark::UciSession session{settings, out, system, {}};
+            pawnlark::run_uci(session, std::cin);
+            break;
+        }
+        case pawnlark::Protocol::Cecp: {
+            pawnlark::CecpSession session{settings, out, system, {}};
+            pawnlark::run_cecp(session, std::cin);
+            break;
+        }
+    }
+    return static_cast<int>(pawnlark::ExitStatus::Ok);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <istream>
+
+#include "io.h"
+#include "settings.h"
+#include "system.h"
+
+namespace pawnlark {
+
+// What the CECP dialect remembers between commands.
+struct CecpState {
+    bool chess960 = false;  // mode of the games later "setboard" commands build
+};
+
+// Everything a CECP handler may use; the same shape as the UCI session.
+struct CecpSession {
+    const Settings& settings;
+    Output& out;
+    System& system;
+    CecpState state;
+};
+
+using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
+
+// Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
+// and unknown words are ignored without a reply.
+LoopControl handle_cecp_line(CecpSession& session, const Command& command);
+
+// Runs the CECP dialect until "quit", the end of input or a line that is not UTF-8.
+void run_cecp(CecpSession& session, std::istream& in);
+
+}  // namespace pawnlark

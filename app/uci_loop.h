@@ -1,0 +1,34 @@
+#pragma once
+
+#include <istream>
+
+#include "io.h"
+#include "settings.h"
+#include "system.h"
+
+namespace pawnlark {
+
+// What the UCI dialect remembers between commands.
+struct UciState {
+    bool chess960 = false;  // mode of the games later "position" commands build
+};
+
+// Everything a UCI handler may use: the read-only settings, where replies go, the clock and
+// process, and the dialect's state.
+struct UciSession {
+    const Settings& settings;
+    Output& out;
+    System& system;
+    UciState state;
+};
+
+using UciHandler = LoopControl (*)(UciSession&, const Command&);
+
+// Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
+// and unknown words are ignored.
+LoopControl handle_uci_line(UciSession& session, const Command& command);
+
+// Runs the UCI dialect until "quit", the end of input or a line that is not UTF-8.
+void run_uci(UciSession& session, std::istream& in);
+
+}  // namespace pawnlark
