@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "io.h"
+#include "system.h"
+
+namespace pawnlark::test {
+
+// Keeps every reply line, in order.
+class RecordingOutput final : public Output {
+public:
+    void line(std::string_view text) override { lines.emplace_back(text); }
+
+    std::vector<std::string> lines;
+};
+
+// Thrown by RecordingSystem where the real one would stall or end the process; tests only.
+struct SystemHalt {
+    enum class Kind : std::uint8_t { Stall, Exit };
+    Kind kind = Kind::Exit;
+    ExitStatus status = ExitStatus::Ok;
+};
+
+// Records pauses instead of sleeping; stall and exit throw SystemHalt.
+class RecordingSystem final : public System {
+public:
+    void sleep_ms(std::uint64_t milliseconds) override { sleeps.push_back(milliseconds); }
+    [[noreturn]] void stall() override;
+    [[noreturn]] void exit(ExitStatus status) override;
+
+    std::vector<std::uint64_t> sleeps;
+};
+
+}  // namespace pawnlark::test
