@@ -1,0 +1,253 @@
+#include <charconv>
+#include <limits>
+
+#include "rules/attacks.h"
+#include "rules/board_internal.h"
+#include "rules/zobrist.h"
+#include "velloran/rules/board.h"
+
+namespace velloran {
+namespace {
+
+// Cuts the text at every single space; consecutive spaces give empty fields.
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view text) : rest_(text) {}
+
+    std::optional<std::string_view> next() {
+        if (done_) return std::nullopt;
+        const std::size_t space = rest_.find(' ');
+        if (space == std::string_view::npos) {
+            done_ = true;
+            return rest_;
+        }
+        const std::string_view field = rest_.substr(0, space);
+        rest_.remove_prefix(space + 1);
+        return field;
+    }
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
+};
+
+constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr bool ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
+
+std::optional<Piece> piece_from_letter(char lower) {
+    switch (lower) {
+        case 'p': return Piece::Pawn;
+        case 'n': return Piece::Knight;
+        case 'b': return Piece::Bishop;
+        case 'r': return Piece::Rook;
+        case 'q': return Piece::Queen;
+        case 'k': return Piece::King;
+        default: return std::nullopt;
+    }
+}
+
+// An unsigned decimal with an optional leading '+', nothing else.
+template <typename T>
+std::optional<T> parse_unsigned(std::string_view text) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Castling rights need the king on its back rank and each rook on its side of the king.
+bool castling_consistent(const Board& board) {
+    for (const Color c : {Color::White, Color::Black}) {
+        const CastlingRights& rights = board.castling(c);
+        if (!rights.any()) continue;
+        const Square king = board.king_square(c);
+        if (rank_of(king) != back_rank(c)) return false;
+        const BitBoard rooks = board.pieces(c, Piece::Rook);
+        if (rights.short_file) {
+            if (!rooks.contains(make_square(*rights.short_file, back_rank(c)))) return false;
+            if (index(*rights.short_file) <= index(file_of(king))) return false;
+        }
+        if (rights.long_file) {
+            if (!rooks.contains(make_square(*rights.long_file, back_rank(c)))) return false;
+            if (index(*rights.long_file) >= index(file_of(king))) return false;
+        }
+    }
+    return true;
+}
+
+// The en passant file must belong to a pawn that has just advanced two squares, and every
+// check must come from that advance.
+bool en_passant_consistent(const Board& board) {
+    const std::optional<File> file = board.en_passant();
+    if (!file) return true;
+    const Color us = board.side_to_move();
+    const bool white = us == Color::White;
+    const Square target = make_square(*file, white ? Rank::Six : Rank::Three);
+    const Square origin = make_square(*file, white ? Rank::Seven : Rank::Two);
+    const Square pawn = make_square(*file, white ? Rank::Five : Rank::Four);
+    if (board.occupied().contains(target) || board.occupied().contains(origin)) return false;
+    if (!board.pieces(~us, Piece::Pawn).contains(pawn)) return false;
+    const Square king = board.king_square(us);
+    for (const Square checker : board.checkers()) {
+        if (checker == pawn) continue;
+        if (!between(checker, king).contains(origin)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
+    Board board;
+    board.fullmove_number_ = 0;
+    FieldReader fields(text);
+
+    const std::optional<std::string_view> placement = fields.next();
+    if (!placement) return FenError::MissingField;
+    {
+        std::string_view rest = *placement;
+        int rank = 7;
+        for (;;) {
+            const std::size_t slash = rest.find('/');
+            const std::string_view rank_text = rest.substr(0, slash);
+            if (rank < 0 || rank_text.empty()) return FenError::InvalidBoard;
+            int file = 0;
+            for (const char c : rank_text) {
+                if (c >= '0' && c <= '9') {
+                    // Capped so that no run of digits can wrap back into range.
+                    file = std::min(file + (c - '0'), 9);
+                    continue;
+                }
+                const std::optional<Piece> piece = piece_from_letter(ascii_lower(c));
+                if (!piece || file >= 8) return FenError::InvalidBoard;
+                const Color color = ascii_upper(c) ? Color::White : Color::Black;
+                const Square s = make_square(file_from_index(file), rank_from_index(rank));
+                board.pieces_[index(*piece)] |= BitBoard::from(s);
+                board.colors_[index(color)] |= BitBoard::from(s);
+                board.hash_ ^= piece_key(color, *piece, s);
+                ++file;
+            }
+            if (file != 8) return FenError::InvalidBoard;
+            --rank;
+            if (slash == std::string_view::npos) break;
+            rest.remove_prefix(slash + 1);
+        }
+        if (rank != -1) return FenError::InvalidBoard;
+    }
+
+    const std::optional<std::string_view> side = fields.next();
+    if (!side) return FenError::MissingField;
+    if (*side == "b") {
+        board.side_to_move_ = Color::Black;
+        board.hash_ ^= Zobrist.black_to_move;
+    } else if (*side != "w") {
+        return FenError::InvalidSideToMove;
+    }
+
+    if (!board.is_valid()) return FenError::InvalidBoard;
+    const CheckSets sets =
+        check_sets(board, ~board.side_to_move_, board.king_square(board.side_to_move_));
+    if (popcount(sets.checkers) > 2) return FenError::InvalidBoard;
+    board.checkers_ = sets.checkers;
+    board.pinned_ = sets.pinned;
+
+    const std::optional<std::string_view> castling = fields.next();
+    if (!castling) return FenError::MissingField;
+    if (!castling->empty() && *castling != "-") {
+        for (const char c : *castling) {
+            const Color color = ascii_upper(c) ? Color::White : Color::Black;
+            const char lower = ascii_lower(c);
+            CastlingRights& rights = board.castling_[index(color)];
+            std::optional<File>* right = nullptr;
+            File rook_file{};
+            if (!chess960) {
+                if (lower != 'k' && lower != 'q') return FenError::InvalidCastlingRights;
+                right = lower == 'k' ? &rights.short_file : &rights.long_file;
+                rook_file = lower == 'k' ? File::H : File::A;
+            } else {
+                if (lower < 'a' || lower > 'h') return FenError::InvalidCastlingRights;
+                rook_file = file_from_index(lower - 'a');
+                const File king_file = file_of(board.king_square(color));
+                right = index(rook_file) > index(king_file) ? &rights.short_file : &rights.long_file;
+            }
+            if (right->has_value()) return FenError::InvalidCastlingRights;
+            *right = rook_file;
+            board.hash_ ^= Zobrist.castling[index(color)][index(rook_file)];
+        }
+        if (!castling_consistent(board)) return FenError::InvalidCastlingRights;
+    }
+
+    const std::optional<std::string_view> en_passant = fields.next();
+    if (!en_passant) return FenError::MissingField;
+    if (*en_passant != "-") {
+        const std::optional<Square> target = parse_square(*en_passant);
+        const Rank expected = board.side_to_move_ == Color::White ? Rank::Six : Rank::Three;
+        if (!target || rank_of(*target) != expected) return FenError::InvalidEnPassant;
+        board.en_passant_ = file_of(*target);
+        board.hash_ ^= Zobrist.en_passant[index(file_of(*target))];
+        if (!en_passant_consistent(board)) return FenError::InvalidEnPassant;
+    }
+
+    const std::optional<std::string_view> halfmove = fields.next();
+    if (!halfmove) return FenError::MissingField;
+    const std::optional<std::uint8_t> clock = parse_unsigned<std::uint8_t>(*halfmove);
+    if (!clock || *clock > 100) return FenError::InvalidHalfMoveClock;
+    board.halfmove_clock_ = *clock;
+
+    const std::optional<std::string_view> fullmove = fields.next();
+    if (!fullmove) return FenError::MissingField;
+    const std::optional<std::uint16_t> number = parse_unsigned<std::uint16_t>(*fullmove);
+    if (!number || *number == 0) return FenError::InvalidFullmoveNumber;
+    board.fullmove_number_ = *number;
+
+    if (fields.next()) return FenError::ExtraField;
+    return board;
+}
+
+std::string Board::write_fen(bool chess960) const {
+    std::string out;
+    for (int rank = 7; rank >= 0; --rank) {
+        int empty = 0;
+        for (int file = 0; file < 8; ++file) {
+            const Square s = make_square(file_from_index(file), rank_from_index(rank));
+            const std::optional<Piece> piece = piece_at(s);
+            if (!piece) {
+                ++empty;
+                continue;
+            }
+            if (empty > 0) out += static_cast<char>('0' + empty);
+            empty = 0;
+            const char letter = to_char(*piece);
+            out += colors_[0].contains(s) ? static_cast<char>(letter - 'a' + 'A') : letter;
+        }
+        if (empty > 0) out += static_cast<char>('0' + empty);
+        if (rank > 0) out += '/';
+    }
+    out += side_to_move_ == Color::White ? " w " : " b ";
+
+    std::string rights;
+    for (const Color c : {Color::White, Color::Black}) {
+        const CastlingRights& r = castling_[index(c)];
+        const bool white = c == Color::White;
+        auto letter = [white](char lower) {
+            return white ? static_cast<char>(lower - 'a' + 'A') : lower;
+        };
+        if (chess960) {
+            if (r.short_file) rights += letter(to_char(*r.short_file));
+            if (r.long_file) rights += letter(to_char(*r.long_file));
+        } else {
+            if (r.short_file) rights += letter('k');
+            if (r.long_file) rights += letter('q');
+        }
+    }
+    out += rights.empty() ? "-" : rights;
+    out += ' ';
+    const std::optional<Square> target = en_passant_square();
+    out += target ? to_string(*target) : "-";
+    out += ' ' + std::to_string(halfmove_clock_) + ' ' + std::to_string(fullmove_number_);
+    return out;
+}
+
+}  // namespace velloran

@@ -1,0 +1,416 @@
+#include "velloran/rules/movegen.h"
+
+#include "rules/attacks.h"
+#include "rules/zobrist.h"
+#include "velloran/fatal.h"
+#include "velloran/rules/board.h"
+
+namespace velloran {
+namespace {
+
+constexpr BitBoard PromotionRanks = BitBoard{0xFF000000000000FFULL};
+
+template <Color Us>
+constexpr BitBoard forward(BitBoard b) {
+    return Us == Color::White ? BitBoard{b.bits << 8} : BitBoard{b.bits >> 8};
+}
+
+template <Color Us>
+constexpr BitBoard relative_rank(Rank r) {
+    return BitBoard::of_rank(Us == Color::White ? r : rank_from_index(7 - index(r)));
+}
+
+// Whether a piece of `them` attacks `s` with the given occupancy.
+bool attacked(const Board& board, Color them, Square s, BitBoard occupied, const BitBoard* table) {
+    if ((knight_attacks(s) & board.pieces(them, Piece::Knight)).any()) return true;
+    if ((king_attacks(s) & board.pieces(them, Piece::King)).any()) return true;
+    if ((pawn_attacks(~them, s) & board.pieces(them, Piece::Pawn)).any()) return true;
+    const BitBoard queens = board.pieces(them, Piece::Queen);
+    const BitBoard diagonal = board.pieces(them, Piece::Bishop) | queens;
+    if ((BishopRays[index(s)] & diagonal).any()
+        && (bishop_attacks(s, occupied, table) & diagonal).any()) {
+        return true;
+    }
+    const BitBoard straight = board.pieces(them, Piece::Rook) | queens;
+    return (RookRays[index(s)] & straight).any()
+           && (rook_attacks(s, occupied, table) & straight).any();
+}
+
+// The king's steps onto squares no enemy piece attacks once the king has left its square.
+BitBoard king_steps(const Board& board, Color us, Square king, const BitBoard* table) {
+    const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
+    BitBoard out;
+    for (const Square s : king_attacks(king) & ~board.pieces(us)) {
+        if (!attacked(board, ~us, s, occupied, table)) out |= BitBoard::from(s);
+    }
+    return out;
+}
+
+// Castling with the rook on `rook_file`, the king not in check.
+bool castling_allowed(const Board& board, Color us, Square king, File rook_file, bool is_short,
+                      const BitBoard* table) {
+    const Rank rank = back_rank(us);
+    const Square rook = make_square(rook_file, rank);
+    const Square king_to = make_square(is_short ? File::G : File::C, rank);
+    const Square rook_to = make_square(is_short ? File::F : File::D, rank);
+    const BitBoard king_path = between(king, king_to) | BitBoard::from(king_to);
+    const BitBoard others = board.occupied() ^ BitBoard::from(king) ^ BitBoard::from(rook);
+    if (((between(king, rook) | king_path | BitBoard::from(rook_to)) & others).any()) return false;
+    if (board.pinned().contains(rook)) return false;
+    const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
+    for (const Square s : king_path) {
+        if (attacked(board, ~us, s, occupied, table)) return false;
+    }
+    return true;
+}
+
+// The capture onto the en passant target from `from` leaves no slider aimed at the king. With
+// the board's invariants this also settles pins and answers a check by the advanced pawn.
+bool en_passant_allowed(const Board& board, Color us, Square king, Square from, Square target,
+                        const BitBoard* table) {
+    const Square captured = square_from_index(index(target) + (us == Color::White ? -8 : 8));
+    const BitBoard occupied = board.occupied() ^ BitBoard::from(from) ^ BitBoard::from(captured)
+                              ^ BitBoard::from(target);
+    const Color them = ~us;
+    const BitBoard queens = board.pieces(them, Piece::Queen);
+    if ((rook_attacks(king, occupied, table) & (board.pieces(them, Piece::Rook) | queens)).any()) {
+        return false;
+    }
+    return (bishop_attacks(king, occupied, table) & (board.pieces(them, Piece::Bishop) | queens))
+        .empty();
+}
+
+BitBoard king_destinations(const Board& board, Color us, Square king, const BitBoard* table) {
+    BitBoard to = king_steps(board, us, king, table);
+    if (board.checkers().empty()) {
+        const CastlingRights& rights = board.castling(us);
+        if (rights.short_file && castling_allowed(board, us, king, *rights.short_file, true, table)) {
+            to |= BitBoard::from(make_square(*rights.short_file, back_rank(us)));
+        }
+        if (rights.long_file && castling_allowed(board, us, king, *rights.long_file, false, table)) {
+            to |= BitBoard::from(make_square(*rights.long_file, back_rank(us)));
+        }
+    }
+    return to;
+}
+
+template <Color Us>
+void push_pawn_groups(PieceMovesList& list, BitBoard pawns, BitBoard empty, BitBoard enemy,
+                      BitBoard target) {
+    const BitBoard third = relative_rank<Us>(Rank::Three);
+    for (const Square s : pawns) {
+        const BitBoard one = forward<Us>(BitBoard::from(s)) & empty;
+        const BitBoard two = forward<Us>(one & third) & empty;
+        const BitBoard to = (one | two | (pawn_attacks(Us, s) & enemy)) & target;
+        if (to.any()) list.push({Piece::Pawn, s, to});
+    }
+}
+
+template <Color Us>
+PieceMovesList generate(const Board& board) {
+    constexpr Color Them = ~Us;
+    const BitBoard* table = slider_table();
+    PieceMovesList list;
+    const BitBoard own = board.pieces(Us);
+    const BitBoard enemy = board.pieces(Them);
+    const BitBoard occupied = own | enemy;
+    const Square king = board.pieces(Us, Piece::King).first();
+    const BitBoard checkers = board.checkers();
+
+    if (checkers.has_more_than_one()) {
+        const BitBoard to = king_steps(board, Us, king, table);
+        if (to.any()) list.push({Piece::King, king, to});
+        return list;
+    }
+    const bool in_check = checkers.any();
+    const BitBoard target = in_check ? between(king, checkers.first()) | checkers : ~own;
+    const BitBoard pinned = board.pinned() & own;
+    const BitBoard free = ~pinned;
+
+    const BitBoard pawns = board.pieces(Us, Piece::Pawn);
+    push_pawn_groups<Us>(list, pawns & free, ~occupied, enemy, target);
+    if (!in_check) {
+        for (const Square s : pawns & pinned) {
+            push_pawn_groups<Us>(list, BitBoard::from(s), ~occupied, enemy, target & line(king, s));
+        }
+    }
+    if (const std::optional<Square> ep = board.en_passant_square()) {
+        for (const Square s : pawn_attacks(Them, *ep) & pawns) {
+            if (en_passant_allowed(board, Us, king, s, *ep, table)) {
+                list.push({Piece::Pawn, s, BitBoard::from(*ep)});
+            }
+        }
+    }
+    for (const Square s : board.pieces(Us, Piece::Knight) & free) {
+        const BitBoard to = knight_attacks(s) & target;
+        if (to.any()) list.push({Piece::Knight, s, to});
+    }
+
+    auto sliders = [&](Piece piece, auto attacks) {
+        const BitBoard all = board.pieces(Us, piece);
+        for (const Square s : all & free) {
+            const BitBoard to = attacks(s) & target;
+            if (to.any()) list.push({piece, s, to});
+        }
+        if (in_check) return;
+        for (const Square s : all & pinned) {
+            const BitBoard to = attacks(s) & target & line(king, s);
+            if (to.any()) list.push({piece, s, to});
+        }
+    };
+    sliders(Piece::Bishop, [&](Square s) { return bishop_attacks(s, occupied, table); });
+    sliders(Piece::Rook, [&](Square s) { return rook_attacks(s, occupied, table); });
+    sliders(Piece::Queen, [&](Square s) {
+        return bishop_attacks(s, occupied, table) | rook_attacks(s, occupied, table);
+    });
+
+    const BitBoard to = king_destinations(board, Us, king, table);
+    if (to.any()) list.push({Piece::King, king, to});
+    return list;
+}
+
+constexpr std::array<Piece, 4> Promotions{Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen};
+
+}  // namespace
+
+std::size_t PieceMoves::move_count() const {
+    const BitBoard promoting = piece == Piece::Pawn ? to & PromotionRanks : BitBoard{};
+    return static_cast<std::size_t>(popcount(to) + 3 * popcount(promoting));
+}
+
+void PieceMoves::expand_into(std::vector<Move>& moves) const {
+    moves.reserve(moves.size() + move_count());
+    for (const Square s : to) {
+        if (piece == Piece::Pawn && PromotionRanks.contains(s)) {
+            for (const Piece p : Promotions) moves.push_back(Move{from, s, p});
+        } else {
+            moves.push_back(Move{from, s, std::nullopt});
+        }
+    }
+}
+
+std::size_t PieceMovesList::move_count() const {
+    std::size_t total = 0;
+    for (const PieceMoves& group : *this) total += group.move_count();
+    return total;
+}
+
+PieceMovesList Board::legal_piece_moves() const {
+    return side_to_move_ == Color::White ? generate<Color::White>(*this)
+                                         : generate<Color::Black>(*this);
+}
+
+std::vector<Move> Board::legal_moves() const {
+    const PieceMovesList groups = legal_piece_moves();
+    std::vector<Move> moves;
+    moves.reserve(groups.move_count());
+    for (const PieceMoves& group : groups) group.expand_into(moves);
+    return moves;
+}
+
+bool Board::is_legal(Move move) const {
+    const Color us = side_to_move_;
+    const BitBoard own = colors_[index(us)];
+    if (!own.contains(move.from)) return false;
+    const BitBoard* table = slider_table();
+    const Piece piece = *piece_at(move.from);
+    const Square king = king_square(us);
+    const BitBoard to = BitBoard::from(move.to);
+
+    if (piece == Piece::King) {
+        if (move.promotion) return false;
+        const CastlingRights& rights = castling_[index(us)];
+        if (checkers_.empty()) {
+            const Rank rank = back_rank(us);
+            if (rights.short_file && move.to == make_square(*rights.short_file, rank)) {
+                return castling_allowed(*this, us, king, *rights.short_file, true, table);
+            }
+            if (rights.long_file && move.to == make_square(*rights.long_file, rank)) {
+                return castling_allowed(*this, us, king, *rights.long_file, false, table);
+            }
+        }
+        return (king_steps(*this, us, king, table) & to).any();
+    }
+
+    const BitBoard occupied = this->occupied();
+    const BitBoard enemy = colors_[index(~us)];
+    const std::optional<Square> ep = en_passant_square();
+    if (piece == Piece::Pawn && ep && move.to == *ep && pawn_attacks(us, move.from).contains(*ep)) {
+        return !move.promotion && !checkers_.has_more_than_one()
+               && en_passant_allowed(*this, us, king, move.from, *ep, table);
+    }
+    if (pinned_.contains(move.from) && !line(king, move.from).contains(move.to)) return false;
+    if (checkers_.has_more_than_one()) return false;
+    if (checkers_.any() && !((between(king, checkers_.first()) | checkers_) & to).any()) {
+        return false;
+    }
+
+    BitBoard reach;
+    switch (piece) {
+        case Piece::Pawn: {
+            const bool last_rank = PromotionRanks.contains(move.to);
+            const bool promotes = move.promotion && *move.promotion != Piece::Pawn
+                                  && *move.promotion != Piece::King;
+            if (last_rank != promotes || (move.promotion && !promotes)) return false;
+            const BitBoard empty = ~occupied;
+            const BitBoard from = BitBoard::from(move.from);
+            BitBoard one;
+            BitBoard two;
+            if (us == Color::White) {
+                one = forward<Color::White>(from) & empty;
+                two = forward<Color::White>(one & relative_rank<Color::White>(Rank::Three)) & empty;
+            } else {
+                one = forward<Color::Black>(from) & empty;
+                two = forward<Color::Black>(one & relative_rank<Color::Black>(Rank::Three)) & empty;
+            }
+            return ((one | two | (pawn_attacks(us, move.from) & enemy)) & to).any();
+        }
+        case Piece::Knight: reach = knight_attacks(move.from); break;
+        case Piece::Bishop: reach = bishop_attacks(move.from, occupied, table); break;
+        case Piece::Rook: reach = rook_attacks(move.from, occupied, table); break;
+        case Piece::Queen:
+            reach = bishop_attacks(move.from, occupied, table) | rook_attacks(move.from, occupied, table);
+            break;
+        case Piece::King: return false;
+    }
+    return !move.promotion && (reach & ~own & to).any();
+}
+
+void Board::play(Move move) {
+    const Color us = side_to_move_;
+    const Color them = ~us;
+    checkers_ = BitBoard{};
+    pinned_ = BitBoard{};
+
+    const BitBoard from = BitBoard::from(move.from);
+    const BitBoard to = BitBoard::from(move.to);
+    int moving = 0;
+    while (moving < 6 && !pieces_[moving].contains(move.from)) ++moving;
+    if (moving == 6) fatal(MissingPieceMessage);
+    const auto piece = static_cast<Piece>(moving);
+
+    const bool capture = colors_[index(them)].contains(move.to);
+    if (piece == Piece::Pawn || capture) {
+        halfmove_clock_ = 0;
+    } else if (halfmove_clock_ < 100) {
+        ++halfmove_clock_;
+    }
+    if (us == Color::Black && fullmove_number_ < 65535) ++fullmove_number_;
+
+    std::uint64_t hash = hash_ ^ Zobrist.black_to_move;
+    if (en_passant_) hash ^= Zobrist.en_passant[index(*en_passant_)];
+    const std::optional<File> old_en_passant = en_passant_;
+    en_passant_.reset();
+    CastlingRights& rights = castling_[index(us)];
+    auto drop_rights = [&](CastlingRights& r, Color c) {
+        if (r.short_file) hash ^= Zobrist.castling[index(c)][index(*r.short_file)];
+        if (r.long_file) hash ^= Zobrist.castling[index(c)][index(*r.long_file)];
+        r = CastlingRights{};
+    };
+    const Square their_king = (pieces_[index(Piece::King)] & colors_[index(them)]).first();
+
+    if (colors_[index(us)].contains(move.to)) {
+        // Castling: the king moves onto its own rook.
+        const bool is_short = index(file_of(move.to)) > index(file_of(move.from));
+        const Rank rank = back_rank(us);
+        const Square king_to = make_square(is_short ? File::G : File::C, rank);
+        const Square rook_to = make_square(is_short ? File::F : File::D, rank);
+        const BitBoard king_move = from ^ BitBoard::from(king_to);
+        const BitBoard rook_move = to ^ BitBoard::from(rook_to);
+        pieces_[index(Piece::King)] ^= king_move;
+        pieces_[index(Piece::Rook)] ^= rook_move;
+        colors_[index(us)] ^= king_move ^ rook_move;
+        hash ^= piece_key(us, Piece::King, move.from) ^ piece_key(us, Piece::King, king_to)
+                ^ piece_key(us, Piece::Rook, move.to) ^ piece_key(us, Piece::Rook, rook_to);
+        drop_rights(rights, us);
+    } else {
+        if (capture) {
+            int captured = 0;
+            while (!pieces_[captured].contains(move.to)) ++captured;
+            pieces_[captured] ^= to;
+            colors_[index(them)] ^= to;
+            hash ^= piece_key(them, static_cast<Piece>(captured), move.to);
+            CastlingRights& theirs = castling_[index(them)];
+            if (theirs.any() && rank_of(move.to) == back_rank(them)) {
+                const File file = file_of(move.to);
+                if (theirs.short_file == file) {
+                    hash ^= Zobrist.castling[index(them)][index(file)];
+                    theirs.short_file.reset();
+                } else if (theirs.long_file == file) {
+                    hash ^= Zobrist.castling[index(them)][index(file)];
+                    theirs.long_file.reset();
+                }
+            }
+        }
+        const BitBoard step = from ^ to;
+        pieces_[moving] ^= step;
+        colors_[index(us)] ^= step;
+        hash ^= piece_key(us, piece, move.from) ^ piece_key(us, piece, move.to);
+
+        switch (piece) {
+            case Piece::Pawn:
+                if (move.promotion) {
+                    pieces_[index(Piece::Pawn)] ^= to;
+                    pieces_[index(*move.promotion)] ^= to;
+                    hash ^= piece_key(us, Piece::Pawn, move.to)
+                            ^ piece_key(us, *move.promotion, move.to);
+                    if (*move.promotion == Piece::Knight
+                        && knight_attacks(move.to).contains(their_king)) {
+                        checkers_ |= to;
+                    }
+                    break;
+                }
+                if ((index(move.to) ^ index(move.from)) == 16) {
+                    en_passant_ = file_of(move.from);
+                    hash ^= Zobrist.en_passant[index(file_of(move.from))];
+                } else if (old_en_passant && file_of(move.to) == *old_en_passant
+                           && rank_of(move.to) == (us == Color::White ? Rank::Six : Rank::Three)) {
+                    const Square behind =
+                        square_from_index(index(move.to) + (us == Color::White ? -8 : 8));
+                    const BitBoard victim = BitBoard::from(behind);
+                    pieces_[index(Piece::Pawn)] ^= victim;
+                    colors_[index(them)] ^= victim;
+                    hash ^= piece_key(them, Piece::Pawn, behind);
+                }
+                if (pawn_attacks(us, move.to).contains(their_king)) checkers_ |= to;
+                break;
+            case Piece::Knight:
+                if (knight_attacks(move.to).contains(their_king)) checkers_ |= to;
+                break;
+            case Piece::Rook:
+                if (rank_of(move.from) == back_rank(us)) {
+                    const File file = file_of(move.from);
+                    if (rights.short_file == file) {
+                        hash ^= Zobrist.castling[index(us)][index(file)];
+                        rights.short_file.reset();
+                    } else if (rights.long_file == file) {
+                        hash ^= Zobrist.castling[index(us)][index(file)];
+                        rights.long_file.reset();
+                    }
+                }
+                break;
+            case Piece::King: drop_rights(rights, us); break;
+            case Piece::Bishop:
+            case Piece::Queen: break;
+        }
+    }
+
+    const BitBoard occupied = colors_[0] | colors_[1];
+    const BitBoard queens = pieces_[index(Piece::Queen)];
+    const BitBoard snipers =
+        colors_[index(us)]
+        & ((RookRays[index(their_king)] & (pieces_[index(Piece::Rook)] | queens))
+           | (BishopRays[index(their_king)] & (pieces_[index(Piece::Bishop)] | queens)));
+    for (const Square s : snipers) {
+        const BitBoard blockers = between(their_king, s) & occupied;
+        if (blockers.empty()) {
+            checkers_ |= BitBoard::from(s);
+        } else if (!blockers.has_more_than_one()) {
+            pinned_ |= blockers;
+        }
+    }
+    side_to_move_ = them;
+    hash_ = hash;
+}
+
+}  // namespace velloran

@@ -1,0 +1,113 @@
+#include "perft.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "board_printing.h"
+
+namespace velloran::testing {
+namespace {
+
+constexpr BitBoard PromotionRanks{0xFF000000000000FFULL};
+constexpr std::array<Piece, 4> Promotions{Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen};
+
+// Calls `visit` with every move of the groups, in list order, without allocating.
+template <typename Visit>
+void for_each_move(const PieceMovesList& groups, Visit&& visit) {
+    for (const PieceMoves& group : groups) {
+        for (const Square to : group.to) {
+            if (group.piece == Piece::Pawn && PromotionRanks.contains(to)) {
+                for (const Piece p : Promotions) visit(Move{group.from, to, p});
+            } else {
+                visit(Move{group.from, to, std::nullopt});
+            }
+        }
+    }
+}
+
+std::uint64_t checked(const Board& board, int depth, bool chess960, int ply, int exhaustive_plies) {
+    const std::string fen = board.write_fen(chess960);
+    const auto reread = Board::from_fen(fen, chess960);
+    EXPECT_TRUE(reread.has_value()) << fen;
+    if (reread) {
+        EXPECT_EQ(reread.value(), board) << fen;
+    }
+
+    const PieceMovesList groups = board.legal_piece_moves();
+    const std::vector<Move> moves = board.legal_moves();
+    EXPECT_EQ(moves.size(), groups.move_count()) << fen;
+    if (ply < exhaustive_plies) expect_is_legal_matches_list(board);
+    if (depth == 0) return 1;
+
+    std::uint64_t nodes = 0;
+    for (const Move move : moves) {
+        EXPECT_EQ(Move::from_text(move.text()), move) << fen;
+        Board next = board;
+        next.play(move);
+        nodes += checked(next, depth - 1, chess960, ply + 1, exhaustive_plies);
+    }
+    // The board was only ever copied; a change here would mean shared state.
+    EXPECT_EQ(board.write_fen(chess960), fen);
+    return nodes;
+}
+
+}  // namespace
+
+std::uint64_t perft(const Board& board, int depth) {
+    if (depth == 0) return 1;
+    const PieceMovesList groups = board.legal_piece_moves();
+    if (depth == 1) return groups.move_count();
+    std::uint64_t nodes = 0;
+    for_each_move(groups, [&](Move move) {
+        Board next = board;
+        next.play(move);
+        nodes += perft(next, depth - 1);
+    });
+    return nodes;
+}
+
+std::uint64_t perft_playing_leaves(const Board& board, int depth) {
+    if (depth == 0) return 1;
+    std::uint64_t nodes = 0;
+    for_each_move(board.legal_piece_moves(), [&](Move move) {
+        Board next = board;
+        next.play(move);
+        nodes += depth == 1 ? 1 : perft_playing_leaves(next, depth - 1);
+    });
+    return nodes;
+}
+
+std::uint64_t checked_perft(const Board& board, int depth, bool chess960, int exhaustive_plies) {
+    return checked(board, depth, chess960, 0, exhaustive_plies);
+}
+
+void expect_is_legal_matches_list(const Board& board) {
+    const std::vector<Move> moves = board.legal_moves();
+    std::size_t legal = 0;
+    std::array<std::optional<Piece>, 7> promotions{std::nullopt,  Piece::Pawn,  Piece::Knight,
+                                                   Piece::Bishop, Piece::Rook,  Piece::Queen,
+                                                   Piece::King};
+    for (int from = 0; from < 64; ++from) {
+        for (int to = 0; to < 64; ++to) {
+            for (const std::optional<Piece> promotion : promotions) {
+                const Move move{square_from_index(from), square_from_index(to), promotion};
+                const bool listed = std::find(moves.begin(), moves.end(), move) != moves.end();
+                const bool is_legal = board.is_legal(move);
+                if (is_legal) ++legal;
+                if (listed != is_legal) {
+                    ADD_FAILURE() << "is_legal(" << move.text() << ") is " << is_legal
+                                  << " but the list says " << listed << " in "
+                                  << board.write_fen(true);
+                    return;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(legal, moves.size()) << board.write_fen(true);
+}
+
+}  // namespace velloran::testing

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include "velloran/rules/board.h"
+
+namespace velloran::testing {
+
+// Leaves of the legal move tree `depth` plies deep; the last ply is counted from the move
+// groups without playing it.
+std::uint64_t perft(const Board& board, int depth);
+
+// The same count, playing every move down to the leaves.
+std::uint64_t perft_playing_leaves(const Board& board, int depth);
+
+// The same count as `perft`, checking every node on the way (GoogleTest failures): the FEN
+// text reads back to an equal board, move texts read back, playing on a copy leaves the board
+// alone, and, within the first `exhaustive_plies` plies, `is_legal` agrees with the move list
+// for every from, to and promotion.
+std::uint64_t checked_perft(const Board& board, int depth, bool chess960, int exhaustive_plies);
+
+// Fails the current test where `is_legal` and membership in `legal_moves` disagree for any
+// from, to and promotion (none, or any of the six pieces).
+void expect_is_legal_matches_list(const Board& board);
+
+}  // namespace velloran::testing
