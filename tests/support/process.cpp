@@ -253,7 +253,6 @@ ProcessResult run_process(const ProcessRun& run) {
         result.signal = WTERMSIG(status);
     }
     result.cpu_time = to_micros(usage.ru_utime) + to_micros(usage.ru_stime);
-    result.max_rss_kib = usage.ru_maxrss;
     return result;
 }
 

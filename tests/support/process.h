@@ -31,7 +31,6 @@ struct ProcessResult {
     std::optional<int> signal;     // the signal that ended it
     bool timed_out = false;        // still running at the timeout, so killed with SIGKILL
     std::chrono::microseconds cpu_time{};  // user plus system time of the child
-    long max_rss_kib = 0;                  // the child's peak resident set
     std::chrono::microseconds elapsed{};   // from the start to the child's end
 
     // Standard output split at line feeds; a text after the last line feed is a line too.
