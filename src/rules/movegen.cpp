@@ -20,50 +20,6 @@ constexpr BitBoard relative_rank(Rank r) {
     return BitBoard::of_rank(Us == Color::White ? r : rank_from_index(7 - index(r)));
 }
 
-// Whether a piece of `them` attacks `s` with the given occupancy.
-bool attacked(const Board& board, Color them, Square s, BitBoard occupied, const BitBoard* table) {
-    if ((knight_attacks(s) & board.pieces(them, Piece::Knight)).any()) return true;
-    if ((king_attacks(s) & board.pieces(them, Piece::King)).any()) return true;
-    if ((pawn_attacks(~them, s) & board.pieces(them, Piece::Pawn)).any()) return true;
-    const BitBoard queens = board.pieces(them, Piece::Queen);
-    const BitBoard diagonal = board.pieces(them, Piece::Bishop) | queens;
-    if ((BishopRays[index(s)] & diagonal).any()
-        && (bishop_attacks(s, occupied, table) & diagonal).any()) {
-        return true;
-    }
-    const BitBoard straight = board.pieces(them, Piece::Rook) | queens;
-    return (RookRays[index(s)] & straight).any()
-           && (rook_attacks(s, occupied, table) & straight).any();
-}
-
-// The king's steps onto squares no enemy piece attacks once the king has left its square.
-BitBoard king_steps(const Board& board, Color us, Square king, const BitBoard* table) {
-    const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
-    BitBoard out;
-    for (const Square s : king_attacks(king) & ~board.pieces(us)) {
-        if (!attacked(board, ~us, s, occupied, table)) out |= BitBoard::from(s);
-    }
-    return out;
-}
-
-// Castling with the rook on `rook_file`, the king not in check.
-bool castling_allowed(const Board& board, Color us, Square king, File rook_file, bool is_short,
-                      const BitBoard* table) {
-    const Rank rank = back_rank(us);
-    const Square rook = make_square(rook_file, rank);
-    const Square king_to = make_square(is_short ? File::G : File::C, rank);
-    const Square rook_to = make_square(is_short ? File::F : File::D, rank);
-    const BitBoard king_path = between(king, king_to) | BitBoard::from(king_to);
-    const BitBoard others = board.occupied() ^ BitBoard::from(king) ^ BitBoard::from(rook);
-    if (((between(king, rook) | king_path | BitBoard::from(rook_to)) & others).any()) return false;
-    if (board.pinned().contains(rook)) return false;
-    const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
-    for (const Square s : king_path) {
-        if (attacked(board, ~us, s, occupied, table)) return false;
-    }
-    return true;
-}
-
 // The capture onto the en passant target from `from` leaves no slider aimed at the king. With
 // the board's invariants this also settles pins and answers a check by the advanced pawn.
 bool en_passant_allowed(const Board& board, Color us, Square king, Square from, Square target,
@@ -80,16 +36,68 @@ bool en_passant_allowed(const Board& board, Color us, Square king, Square from, 
         .empty();
 }
 
+// Every square the enemy attacks with the king of `us` lifted off the board, so a slider
+// checking along a line also covers the square behind the king.
+BitBoard enemy_attacks(const Board& board, Color us, Square king, const BitBoard* table) {
+    const Color them = ~us;
+    const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
+    const BitBoard pawns = board.pieces(them, Piece::Pawn);
+    constexpr BitBoard NotFileA = ~BitBoard::of_file(File::A);
+    constexpr BitBoard NotFileH = ~BitBoard::of_file(File::H);
+    BitBoard out = them == Color::White
+                       ? BitBoard{((pawns & NotFileA).bits << 7) | ((pawns & NotFileH).bits << 9)}
+                       : BitBoard{((pawns & NotFileA).bits >> 9) | ((pawns & NotFileH).bits >> 7)};
+    out |= king_attacks(board.pieces(them, Piece::King).first());
+    for (const Square s : board.pieces(them, Piece::Knight)) out |= knight_attacks(s);
+    const BitBoard queens = board.pieces(them, Piece::Queen);
+    for (const Square s : board.pieces(them, Piece::Bishop) | queens) {
+        out |= bishop_attacks(s, occupied, table);
+    }
+    for (const Square s : board.pieces(them, Piece::Rook) | queens) {
+        out |= rook_attacks(s, occupied, table);
+    }
+    return out;
+}
+
+// Castling with the rook on `rook_file` when the king is not in check, given the squares the
+// enemy attacks around the lifted king.
+bool castling_allowed(const Board& board, Color us, Square king, File rook_file, bool is_short,
+                      BitBoard attacked) {
+    const Rank rank = back_rank(us);
+    const Square rook = make_square(rook_file, rank);
+    const Square king_to = make_square(is_short ? File::G : File::C, rank);
+    const Square rook_to = make_square(is_short ? File::F : File::D, rank);
+    const BitBoard king_path = between(king, king_to) | BitBoard::from(king_to);
+    const BitBoard others = board.occupied() ^ BitBoard::from(king) ^ BitBoard::from(rook);
+    if (((between(king, rook) | king_path | BitBoard::from(rook_to)) & others).any()) return false;
+    return !board.pinned().contains(rook) && (king_path & attacked).empty();
+}
+
+// Whether castling with that rook passes the tests that need no attack map; most positions
+// with rights fail here, so the map is rarely built for castling alone.
+bool castling_path_clear(const Board& board, Square king, Square rook) {
+    return (between(king, rook) & board.occupied()).empty();
+}
+
 BitBoard king_destinations(const Board& board, Color us, Square king, const BitBoard* table) {
-    BitBoard to = king_steps(board, us, king, table);
-    if (board.checkers().empty()) {
-        const CastlingRights& rights = board.castling(us);
-        if (rights.short_file && castling_allowed(board, us, king, *rights.short_file, true, table)) {
-            to |= BitBoard::from(make_square(*rights.short_file, back_rank(us)));
-        }
-        if (rights.long_file && castling_allowed(board, us, king, *rights.long_file, false, table)) {
-            to |= BitBoard::from(make_square(*rights.long_file, back_rank(us)));
-        }
+    const BitBoard steps = king_attacks(king) & ~board.pieces(us);
+    const CastlingRights& rights = board.castling(us);
+    const Rank rank = back_rank(us);
+    const bool try_short =
+        rights.short_file && board.checkers().empty()
+        && castling_path_clear(board, king, make_square(*rights.short_file, rank));
+    const bool try_long =
+        rights.long_file && board.checkers().empty()
+        && castling_path_clear(board, king, make_square(*rights.long_file, rank));
+    if (steps.empty() && !try_short && !try_long) return steps;
+
+    const BitBoard attacked = enemy_attacks(board, us, king, table);
+    BitBoard to = steps & ~attacked;
+    if (try_short && castling_allowed(board, us, king, *rights.short_file, true, attacked)) {
+        to |= BitBoard::from(make_square(*rights.short_file, rank));
+    }
+    if (try_long && castling_allowed(board, us, king, *rights.long_file, false, attacked)) {
+        to |= BitBoard::from(make_square(*rights.long_file, rank));
     }
     return to;
 }
@@ -118,7 +126,7 @@ PieceMovesList generate(const Board& board) {
     const BitBoard checkers = board.checkers();
 
     if (checkers.has_more_than_one()) {
-        const BitBoard to = king_steps(board, Us, king, table);
+        const BitBoard to = king_destinations(board, Us, king, table);
         if (to.any()) list.push({Piece::King, king, to});
         return list;
     }
@@ -171,6 +179,49 @@ PieceMovesList generate(const Board& board) {
 
 constexpr std::array<Piece, 4> Promotions{Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen};
 
+// Promotions count three extra moves per destination; they are rare, so they get a second pass.
+std::size_t extra_promotion_moves(const PieceMoves* first, const PieceMoves* last) {
+    std::size_t extra = 0;
+    for (const PieceMoves* group = first; group != last; ++group) {
+        if (group->piece == Piece::Pawn) extra += 3 * popcount(group->to & PromotionRanks);
+    }
+    return extra;
+}
+
+std::size_t count_portable(const PieceMoves* first, const PieceMoves* last) {
+    // Per-byte population counts summed in eight byte lanes (at most 8 per group and 20
+    // groups, so no lane overflows), widened to 16-bit lanes and added up once at the end.
+    std::uint64_t lanes = 0;
+    std::uint64_t promoting = 0;
+    for (const PieceMoves* group = first; group != last; ++group) {
+        std::uint64_t x = group->to.bits;
+        x -= (x >> 1) & 0x5555555555555555ULL;
+        x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+        lanes += (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        promoting |= group->piece == Piece::Pawn ? group->to.bits & PromotionRanks.bits : 0;
+    }
+    lanes = (lanes & 0x00FF00FF00FF00FFULL) + ((lanes >> 8) & 0x00FF00FF00FF00FFULL);
+    const std::size_t total = (lanes * 0x0001000100010001ULL) >> 48;
+    return promoting == 0 ? total : total + extra_promotion_moves(first, last);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
+__attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves* first,
+                                                                const PieceMoves* last) {
+    // Pawn groups come first (pushes, then en passant captures).
+    std::size_t total = 0;
+    std::uint64_t pawn_destinations = 0;
+    const PieceMoves* group = first;
+    for (; group != last && group->piece == Piece::Pawn; ++group) {
+        total += static_cast<std::size_t>(std::popcount(group->to.bits));
+        pawn_destinations |= group->to.bits;
+    }
+    for (; group != last; ++group) total += static_cast<std::size_t>(std::popcount(group->to.bits));
+    return (pawn_destinations & PromotionRanks.bits) == 0 ? total
+                                                         : total + extra_promotion_moves(first, last);
+}
+#endif
+
 }  // namespace
 
 std::size_t PieceMoves::move_count() const {
@@ -190,9 +241,13 @@ void PieceMoves::expand_into(std::vector<Move>& moves) const {
 }
 
 std::size_t PieceMovesList::move_count() const {
-    std::size_t total = 0;
-    for (const PieceMoves& group : *this) total += group.move_count();
-    return total;
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
+    // The baseline x86-64 target has no population count instruction, but almost every
+    // processor running this has one; counting is most of the work at the leaves of a perft.
+    static const bool has_popcnt = __builtin_cpu_supports("popcnt");
+    if (has_popcnt) return count_with_popcnt(begin(), end());
+#endif
+    return count_portable(begin(), end());
 }
 
 PieceMovesList Board::legal_piece_moves() const {
@@ -218,18 +273,8 @@ bool Board::is_legal(Move move) const {
     const BitBoard to = BitBoard::from(move.to);
 
     if (piece == Piece::King) {
-        if (move.promotion) return false;
-        const CastlingRights& rights = castling_[index(us)];
-        if (checkers_.empty()) {
-            const Rank rank = back_rank(us);
-            if (rights.short_file && move.to == make_square(*rights.short_file, rank)) {
-                return castling_allowed(*this, us, king, *rights.short_file, true, table);
-            }
-            if (rights.long_file && move.to == make_square(*rights.long_file, rank)) {
-                return castling_allowed(*this, us, king, *rights.long_file, false, table);
-            }
-        }
-        return (king_steps(*this, us, king, table) & to).any();
+        // Castling is the king onto its own rook, so the generator's set decides both kinds.
+        return !move.promotion && king_destinations(*this, us, king, table).contains(move.to);
     }
 
     const BitBoard occupied = this->occupied();
@@ -284,9 +329,9 @@ void Board::play(Move move) {
 
     const BitBoard from = BitBoard::from(move.from);
     const BitBoard to = BitBoard::from(move.to);
+    if (!occupied().contains(move.from)) fatal(MissingPieceMessage);
     int moving = 0;
-    while (moving < 6 && !pieces_[moving].contains(move.from)) ++moving;
-    if (moving == 6) fatal(MissingPieceMessage);
+    while (!pieces_[moving].contains(move.from)) ++moving;
     const auto piece = static_cast<Piece>(moving);
 
     const bool capture = colors_[index(them)].contains(move.to);
