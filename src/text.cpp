@@ -1,0 +1,70 @@
+#include "velloran/text.h"
+
+#include <cstddef>
+
+namespace velloran {
+namespace {
+
+bool is_white_space(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+// Length in bytes of the white space character starting at `at`, or 0 when there is none.
+// Every White_Space character is at most three bytes long in UTF-8.
+std::size_t white_space_length(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return is_white_space(lead) ? 1 : 0;
+    const std::size_t rest = text.size() - at;
+    if ((lead & 0xE0) == 0xC0 && rest >= 2 && (byte(at + 1) & 0xC0) == 0x80) {
+        const char32_t c = (char32_t{lead} & 0x1F) << 6 | (byte(at + 1) & 0x3F);
+        return is_white_space(c) ? 2 : 0;
+    }
+    if ((lead & 0xF0) == 0xE0 && rest >= 3 && (byte(at + 1) & 0xC0) == 0x80 &&
+        (byte(at + 2) & 0xC0) == 0x80) {
+        const char32_t c = (char32_t{lead} & 0x0F) << 12 | char32_t{byte(at + 1) & 0x3Fu} << 6 |
+                           (byte(at + 2) & 0x3F);
+        return is_white_space(c) ? 3 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::vector<std::string_view> split_whitespace(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (const std::size_t length = white_space_length(text, at); length > 0) {
+            if (at > start) pieces.push_back(text.substr(start, at - start));
+            at += length;
+            start = at;
+        } else {
+            ++at;
+        }
+    }
+    if (at > start) pieces.push_back(text.substr(start, at - start));
+    return pieces;
+}
+
+std::string_view trim_whitespace(std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t length = white_space_length(text, start);
+        if (length == 0) break;
+        start += length;
+    }
+    std::size_t end = start;
+    std::size_t at = start;
+    while (at < text.size()) {
+        const std::size_t length = white_space_length(text, at);
+        at += length == 0 ? 1 : length;
+        if (length == 0) end = at;
+    }
+    return text.substr(start, end - start);
+}
+
+}  // namespace velloran
