@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "velloran/chess/game.h"
+#include "velloran/random/random_generator.h"
+
+namespace pawnlark {
+
+// The engine's answer: a legal move and its score in centipawns for the side that plays it
+// (0 in random mode).
+struct MoveChoice {
+    velloran::Move move;
+    std::int32_t score = 0;
+};
+
+inline constexpr std::int32_t MateScore = 30000;
+inline constexpr std::int32_t NoiseAmplitude = 25;
+
+// The legal moves in ascending byte order of their text in this game (a prefix sorts first),
+// stable for equal texts. Draws nothing.
+std::vector<velloran::Move> sorted_legal_moves(const velloran::Game& game);
+
+// Material of `side` minus that of its opponent: pawn 100, knight 300, bishop 320, rook 500,
+// queen 900.
+std::int32_t material_balance(const velloran::Board& board, velloran::Color side);
+
+// Random mode: one uniform draw among the sorted moves. Default mode: every candidate, in
+// order, is played one ply deep and scored by mate (30000) or material, plus one noise draw in
+// [-25, 25]; the first highest score wins. No move (and no draw) when there is no legal move.
+std::optional<MoveChoice> choose_move(const velloran::Game& game,
+                                      velloran::RandomGenerator& generator, bool random);
+
+}  // namespace pawnlark
