@@ -5,6 +5,7 @@
 #include "io.h"
 #include "settings.h"
 #include "system.h"
+#include "velloran/random/random_generator.h"
 
 namespace pawnlark {
 
@@ -18,6 +19,7 @@ struct CecpSession {
     const Settings& settings;
     Output& out;
     System& system;
+    velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
     CecpState state;
 };
 

@@ -8,6 +8,7 @@
 #include "settings.h"
 #include "system.h"
 #include "uci_loop.h"
+#include "velloran/random/random_generator.h"
 
 namespace {
 
@@ -32,16 +33,17 @@ int main(int argc, char** argv) {
     // Input is ours alone, so it may be read ahead in blocks.
     std::ios::sync_with_stdio(false);
     pawnlark::RealSystem system;
-    // The one random generator (seeded from settings.seed) and the starting game are made
-    // here and handed to the dialect's state once the core provides them.
+    // Made once: every move choice of the run draws from this one stream.
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
+    // The starting game joins the dialect's state here once the core provides it.
     switch (settings.protocol) {
         case pawnlark::Protocol::Uci: {
-            pawnlark::UciSession session{settings, out, system, {}};
+            pawnlark::UciSession session{settings, out, system, generator, {}};
             pawnlark::run_uci(session, std::cin);
             break;
         }
         case pawnlark::Protocol::Cecp: {
-            pawnlark::CecpSession session{settings, out, system, {}};
+            pawnlark::CecpSession session{settings, out, system, generator, {}};
             pawnlark::run_cecp(session, std::cin);
             break;
         }

@@ -5,6 +5,7 @@
 #include "io.h"
 #include "settings.h"
 #include "system.h"
+#include "velloran/random/random_generator.h"
 
 namespace pawnlark {
 
@@ -14,11 +15,12 @@ struct UciState {
 };
 
 // Everything a UCI handler may use: the read-only settings, where replies go, the clock and
-// process, and the dialect's state.
+// process, the random generator, and the dialect's state.
 struct UciSession {
     const Settings& settings;
     Output& out;
     System& system;
+    velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
     UciState state;
 };
 

@@ -15,7 +15,8 @@ protected:
     Settings settings;
     test::RecordingOutput out;
     test::RecordingSystem system;
-    CecpSession session{settings, out, system, {}};
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
+    CecpSession session{settings, out, system, generator, {}};
 };
 
 TEST_F(CecpLoopTest, QuitEndsTheLoopAndUciWordsAreIgnored) {

@@ -22,7 +22,8 @@ protected:
     Settings settings;
     test::RecordingOutput out;
     test::RecordingSystem system;
-    UciSession session{settings, out, system, {}};
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
+    UciSession session{settings, out, system, generator, {}};
 };
 
 TEST_F(UciLoopTest, UciAnswersTheHandshakeWithTheName) {
