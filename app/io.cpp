@@ -6,53 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "velloran/text.h"
+
 namespace pawnlark {
 namespace {
-
-// Length in bytes of the white-space character at the start of the text, or 0. Matches the
-// UTF-8 forms of U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A, U+2028,
-// U+2029, U+202F, U+205F and U+3000.
-std::size_t space_length(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    if (text.empty()) {
-        return 0;
-    }
-    const unsigned char b0 = byte(0);
-    if (b0 == 0x20 || (b0 >= 0x09 && b0 <= 0x0D)) {
-        return 1;
-    }
-    if (b0 == 0xC2 && text.size() >= 2) {
-        return byte(1) == 0x85 || byte(1) == 0xA0 ? 2 : 0;
-    }
-    if (text.size() < 3) {
-        return 0;
-    }
-    const unsigned char b1 = byte(1);
-    const unsigned char b2 = byte(2);
-    switch (b0) {
-        case 0xE1:
-            return b1 == 0x9A && b2 == 0x80 ? 3 : 0;
-        case 0xE2:
-            if (b1 == 0x80) {
-                return b2 <= 0x8A || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF ? 3 : 0;
-            }
-            return b1 == 0x81 && b2 == 0x9F ? 3 : 0;
-        case 0xE3:
-            return b1 == 0x80 && b2 == 0x80 ? 3 : 0;
-        default:
-            return 0;
-    }
-}
-
-// Length of the white-space character that ends the text, or 0.
-std::size_t trailing_space_length(std::string_view text) {
-    for (std::size_t length = 1; length <= 3 && length <= text.size(); ++length) {
-        if (space_length(text.substr(text.size() - length)) == length) {
-            return length;
-        }
-    }
-    return 0;
-}
 
 // Writes all bytes to the descriptor; false with errno set when the system refuses.
 bool write_all(int fd, std::string_view bytes) {
@@ -130,35 +87,10 @@ std::optional<std::string> read_command(std::istream& in) {
     return line;
 }
 
-std::string_view trim(std::string_view text) {
-    while (const std::size_t length = space_length(text)) {
-        text.remove_prefix(length);
-    }
-    while (const std::size_t length = trailing_space_length(text)) {
-        text.remove_suffix(length);
-    }
-    return text;
-}
+std::string_view trim(std::string_view text) { return velloran::trim_whitespace(text); }
 
 std::vector<std::string_view> split_tokens(std::string_view text) {
-    std::vector<std::string_view> tokens;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (const std::size_t length = space_length(text.substr(i))) {
-            if (i > start) {
-                tokens.push_back(text.substr(start, i - start));
-            }
-            i += length;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) {
-        tokens.push_back(text.substr(start));
-    }
-    return tokens;
+    return velloran::split_whitespace(text);
 }
 
 Command Command::from_line(std::string_view line) {

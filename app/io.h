@@ -20,7 +20,8 @@ bool is_valid_utf8(std::string_view bytes);
 // valid UTF-8; in every case the command loop ends. A last line without line feed counts.
 std::optional<std::string> read_command(std::istream& in);
 
-// The text without Unicode white space (White_Space property) at either end.
+// The text without Unicode white space (White_Space property) at either end; the same white
+// space as the core's FEN reading.
 std::string_view trim(std::string_view text);
 
 // The runs of non-white-space characters, as views into the text.
