@@ -5,12 +5,14 @@
 #include "io.h"
 #include "settings.h"
 #include "system.h"
+#include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace pawnlark {
 
 // What the CECP dialect remembers between commands.
 struct CecpState {
+    velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
     bool chess960 = false;  // mode of the games later "setboard" commands build
 };
 

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     pawnlark::RealSystem system;
     // Made once: every move choice of the run draws from this one stream.
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
-    // The starting game joins the dialect's state here once the core provides it.
+    // Each dialect's state starts with its own game at the standard start position.
     switch (settings.protocol) {
         case pawnlark::Protocol::Uci: {
             pawnlark::UciSession session{settings, out, system, generator, {}};

@@ -5,12 +5,14 @@
 #include "io.h"
 #include "settings.h"
 #include "system.h"
+#include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace pawnlark {
 
 // What the UCI dialect remembers between commands.
 struct UciState {
+    velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
     bool chess960 = false;  // mode of the games later "position" commands build
 };
 
