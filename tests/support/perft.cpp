@@ -57,6 +57,10 @@ std::uint64_t checked(const Board& board, int depth, bool chess960, int ply, int
 
 }  // namespace
 
+void PrintTo(const PerftRow& row, std::ostream* out) {
+    *out << row.fen << (row.chess960 ? " (Chess960)" : "") << ", depth " << row.depth;
+}
+
 std::uint64_t perft(const Board& board, int depth) {
     if (depth == 0) return 1;
     const PieceMovesList groups = board.legal_piece_moves();

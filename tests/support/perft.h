@@ -1,10 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
+#include <string_view>
 
 #include "velloran/rules/board.h"
 
 namespace velloran::testing {
+
+// One row of a published perft table.
+struct PerftRow {
+    std::string_view fen;
+    bool chess960;
+    int depth;
+    std::uint64_t nodes;
+};
+
+void PrintTo(const PerftRow& row, std::ostream* out);
 
 // Leaves of the legal move tree `depth` plies deep; the last ply is counted from the move
 // groups without playing it.
