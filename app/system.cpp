@@ -7,7 +7,7 @@
 namespace pawnlark {
 namespace {
 
-constexpr std::uint64_t StallPeriodMs = 3600 * 1000;
+constexpr std::uint64_t StallPeriodMs = std::uint64_t{3600} * 1000;
 
 }  // namespace
 

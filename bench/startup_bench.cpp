@@ -24,8 +24,6 @@
 #include <string_view>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -65,6 +63,7 @@ Spawned spawn(const std::string& program, std::vector<std::string> arguments) {
 
     arguments.insert(arguments.begin(), program);
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
