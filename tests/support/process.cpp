@@ -101,6 +101,20 @@ std::chrono::microseconds to_micros(const timeval& tv) {
 
 }  // namespace
 
+void PrintTo(StdoutTarget target, std::ostream* os) {
+    switch (target) {
+        case StdoutTarget::Pipe:
+            *os << "Pipe";
+            return;
+        case StdoutTarget::DevFull:
+            *os << "DevFull";
+            return;
+        case StdoutTarget::ClosedPipe:
+            *os << "ClosedPipe";
+            return;
+    }
+}
+
 std::vector<std::string> ProcessResult::out_lines() const {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -122,6 +136,7 @@ ProcessResult run_process(const ProcessRun& run) {
     std::vector<std::string> words{run.program};
     words.insert(words.end(), run.arguments.begin(), run.arguments.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ enum class StdoutTarget : std::uint8_t {
     DevFull,     // /dev/full: every write fails with ENOSPC
     ClosedPipe,  // a pipe nobody reads: every write fails with EPIPE
 };
+
+// Names the target in test listings and failure messages.
+void PrintTo(StdoutTarget target, std::ostream* os);
 
 struct ProcessRun {
     std::string program;
