@@ -92,18 +92,5 @@ TEST_F(UciLoopTest, RunStopsAtQuitAndLeavesTheRestUnread) {
     EXPECT_EQ(rest, "isready");
 }
 
-TEST_F(UciLoopTest, RunStopsAtInvalidUtf8) {
-    std::istringstream in("isready\n\xc0\xaf\nisready\n");
-    run_uci(session, in);
-    EXPECT_EQ(out.lines, Lines{"readyok"});
-}
-
-TEST_F(UciLoopTest, RunAnswersALastLineWithoutLineFeed) {
-    std::istringstream in("isready\r\nisready");
-    run_uci(session, in);
-    EXPECT_EQ(out.lines, (Lines{"readyok", "readyok"}));
-    EXPECT_TRUE(system.sleeps.empty());
-}
-
 }  // namespace
 }  // namespace pawnlark
