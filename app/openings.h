@@ -8,6 +8,7 @@
 namespace pawnlark {
 
 inline constexpr int OpeningPlies = 6;
+inline constexpr std::uint32_t DefaultOpeningCount = 16;
 
 // Opening positions from one seed: each is six uniformly drawn legal plies from the standard
 // start (fewer when a position without moves is reached), one draw per ply, from a generator

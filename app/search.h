@@ -1,0 +1,22 @@
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "io.h"
+#include "velloran/chess/game.h"
+#include "velloran/random/random_generator.h"
+
+namespace pawnlark {
+
+// Whether a "go" asks for a search that waits for "stop" or "ponderhit": any word after the
+// command is "infinite" or "ponder".
+bool is_pending_request(std::span<const std::string_view> tokens);
+
+// The answer owed to a pending search when "stop" or "ponderhit" arrives, in both dialects:
+// a report with the fixed nodes 1 and time 1 and the best move, or "bestmove 0000". The move
+// is not played.
+void answer_pending_search(Output& out, const velloran::Game& game,
+                           velloran::RandomGenerator& generator, bool random);
+
+}  // namespace pawnlark
