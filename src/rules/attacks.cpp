@@ -75,16 +75,15 @@ constexpr MagicTables make_magics() {
     return out;
 }
 
-// Attacks along four directions for one occupancy, a ray and a table lookup per direction.
-BitBoard ray_attacks(int square, BitBoard occupied, int first_direction) {
+// Attacks along two opposite directions for one occupancy: a ray and a lookup each.
+BitBoard line_attacks(int square, std::uint64_t occupied, int up_direction) {
     BitBoard out;
-    for (int d = first_direction; d < first_direction + 4; ++d) {
+    for (const int d : {up_direction, up_direction + 1}) {
         BitBoard ray = Rays[d][square];
-        const BitBoard blockers = ray & occupied;
-        if (blockers.any()) {
+        const std::uint64_t blockers = ray.bits & occupied;
+        if (blockers != 0) {
             // Even directions go up the board, so their nearest blocker is the lowest square.
-            const int nearest = d % 2 == 0 ? std::countr_zero(blockers.bits)
-                                           : 63 - std::countl_zero(blockers.bits);
+            const int nearest = d % 2 == 0 ? std::countr_zero(blockers) : 63 - std::countl_zero(blockers);
             ray ^= Rays[d][nearest];
         }
         out |= ray;
@@ -92,16 +91,39 @@ BitBoard ray_attacks(int square, BitBoard occupied, int first_direction) {
     return out;
 }
 
-void fill(BitBoard* table, const Magic& magic, int square, int first_direction) {
+// A slider's blockers lie on two lines through its square, and the attacks along each line
+// depend only on the blockers on that line. So every blocker subset of the second line and its
+// attacks are listed once, and each subset of the first line combines with all of them: a few
+// instructions per slot, which keeps building all the tables well under a millisecond.
+void fill(std::uint64_t* table, const Magic& magic, int square, int first_direction) {
+    const std::uint64_t first_line =
+        magic.mask & (Rays[first_direction][square] | Rays[first_direction + 1][square]).bits;
+    const std::uint64_t second_line = magic.mask & ~first_line;
+    std::array<std::uint64_t, 64> second_subsets{};
+    std::array<BitBoard, 64> second_attacks{};
+    std::size_t count = 0;
     std::uint64_t subset = 0;
     do {
-        table[magic.index(BitBoard{subset})] = ray_attacks(square, BitBoard{subset}, first_direction);
-        subset = (subset - magic.mask) & magic.mask;
+        second_subsets[count] = subset;
+        second_attacks[count] = line_attacks(square, subset, first_direction + 2);
+        ++count;
+        subset = (subset - second_line) & second_line;
+    } while (subset != 0);
+
+    subset = 0;
+    do {
+        const BitBoard first_attacks = line_attacks(square, subset, first_direction);
+        for (std::size_t i = 0; i < count; ++i) {
+            table[magic.index(BitBoard{subset | second_subsets[i]})] =
+                (first_attacks | second_attacks[i]).bits;
+        }
+        subset = (subset - first_line) & first_line;
     } while (subset != 0);
 }
 
-std::unique_ptr<BitBoard[]> build_slider_table() {
-    auto table = std::make_unique<BitBoard[]>(Magics.size);
+// Left unwritten at first: every slot a lookup can reach gets its set in `fill`.
+std::unique_ptr<std::uint64_t[]> build_slider_table() {
+    auto table = std::make_unique_for_overwrite<std::uint64_t[]>(Magics.size);
     for (int s = 0; s < 64; ++s) {
         fill(table.get(), Magics.rook[s], s, 0);
         fill(table.get(), Magics.bishop[s], s, 4);
@@ -113,8 +135,8 @@ std::unique_ptr<BitBoard[]> build_slider_table() {
 
 constexpr MagicTables Magics = make_magics();
 
-const BitBoard* slider_table() {
-    static const std::unique_ptr<BitBoard[]> table = build_slider_table();
+const std::uint64_t* slider_table() {
+    static const std::unique_ptr<std::uint64_t[]> table = build_slider_table();
     return table.get();
 }
 

@@ -168,14 +168,14 @@ struct MagicTables {
 extern const MagicTables Magics;
 
 // The shared rook and bishop attack table, built on first use.
-const BitBoard* slider_table();
+const std::uint64_t* slider_table();
 
 // Attacks with an explicit table, for loops that fetched it once.
-inline BitBoard rook_attacks(Square s, BitBoard occupied, const BitBoard* table) {
-    return table[Magics.rook[index(s)].index(occupied)];
+inline BitBoard rook_attacks(Square s, BitBoard occupied, const std::uint64_t* table) {
+    return BitBoard{table[Magics.rook[index(s)].index(occupied)]};
 }
-inline BitBoard bishop_attacks(Square s, BitBoard occupied, const BitBoard* table) {
-    return table[Magics.bishop[index(s)].index(occupied)];
+inline BitBoard bishop_attacks(Square s, BitBoard occupied, const std::uint64_t* table) {
+    return BitBoard{table[Magics.bishop[index(s)].index(occupied)]};
 }
 inline BitBoard rook_attacks(Square s, BitBoard occupied) {
     return rook_attacks(s, occupied, slider_table());

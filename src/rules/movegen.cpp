@@ -23,7 +23,7 @@ constexpr BitBoard relative_rank(Rank r) {
 // The capture onto the en passant target from `from` leaves no slider aimed at the king. With
 // the board's invariants this also settles pins and answers a check by the advanced pawn.
 bool en_passant_allowed(const Board& board, Color us, Square king, Square from, Square target,
-                        const BitBoard* table) {
+                        const std::uint64_t* table) {
     const Square captured = square_from_index(index(target) + (us == Color::White ? -8 : 8));
     const BitBoard occupied = board.occupied() ^ BitBoard::from(from) ^ BitBoard::from(captured)
                               ^ BitBoard::from(target);
@@ -38,7 +38,7 @@ bool en_passant_allowed(const Board& board, Color us, Square king, Square from, 
 
 // Every square the enemy attacks with the king of `us` lifted off the board, so a slider
 // checking along a line also covers the square behind the king.
-BitBoard enemy_attacks(const Board& board, Color us, Square king, const BitBoard* table) {
+BitBoard enemy_attacks(const Board& board, Color us, Square king, const std::uint64_t* table) {
     const Color them = ~us;
     const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
     const BitBoard pawns = board.pieces(them, Piece::Pawn);
@@ -79,7 +79,7 @@ bool castling_path_clear(const Board& board, Square king, Square rook) {
     return (between(king, rook) & board.occupied()).empty();
 }
 
-BitBoard king_destinations(const Board& board, Color us, Square king, const BitBoard* table) {
+BitBoard king_destinations(const Board& board, Color us, Square king, const std::uint64_t* table) {
     const BitBoard steps = king_attacks(king) & ~board.pieces(us);
     const CastlingRights& rights = board.castling(us);
     const Rank rank = back_rank(us);
@@ -117,7 +117,7 @@ void push_pawn_groups(PieceMovesList& list, BitBoard pawns, BitBoard empty, BitB
 template <Color Us>
 PieceMovesList generate(const Board& board) {
     constexpr Color Them = ~Us;
-    const BitBoard* table = slider_table();
+    const std::uint64_t* table = slider_table();
     PieceMovesList list;
     const BitBoard own = board.pieces(Us);
     const BitBoard enemy = board.pieces(Them);
@@ -267,7 +267,7 @@ bool Board::is_legal(Move move) const {
     const Color us = side_to_move_;
     const BitBoard own = colors_[index(us)];
     if (!own.contains(move.from)) return false;
-    const BitBoard* table = slider_table();
+    const std::uint64_t* table = slider_table();
     const Piece piece = *piece_at(move.from);
     const Square king = king_square(us);
     const BitBoard to = BitBoard::from(move.to);
