@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <istream>
 
 #include "io.h"
@@ -13,7 +14,9 @@ namespace pawnlark {
 // What the CECP dialect remembers between commands.
 struct CecpState {
     velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
-    bool chess960 = false;  // mode of the games later "setboard" commands build
+    bool chess960 = false;        // mode of the games later "setboard" commands build
+    std::uint32_t ply = 0;        // counts accepted moves and searches asked for, for the faults
+    bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
 };
 
 // Everything a CECP handler may use; the same shape as the UCI session.
