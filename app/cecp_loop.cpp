@@ -13,11 +13,106 @@
 namespace pawnlark {
 namespace {
 
+using velloran::Color;
+using velloran::Game;
+using velloran::Move;
+
+bool is_castling(const Game& game, Move move) {
+    const auto& board = game.board();
+    return board.piece_at(move.from) == velloran::Piece::King &&
+           board.color_at(move.to) == board.side_to_move();
+}
+
+// Standard xboard managers send Chess960 castling as O-O / O-O-O whatever san says, and read
+// it back the same way.
+std::string cecp_move_text(const CecpSession& session, Move move) {
+    const Game& game = session.state.game;
+    if (session.settings.cecp_standard && game.chess960() && is_castling(game, move)) {
+        return move.to > move.from ? "O-O" : "O-O-O";
+    }
+    return game.move_text(move);
+}
+
+std::optional<Move> read_cecp_move(const CecpSession& session, std::string_view text) {
+    const Game& game = session.state.game;
+    if (session.settings.cecp_standard && (text == "O-O" || text == "O-O-O")) {
+        for (const Move move : game.legal_moves()) {
+            if (is_castling(game, move) && (move.to > move.from) == (text == "O-O")) return move;
+        }
+        return std::nullopt;
+    }
+    const auto move = game.parse_move(text);
+    return move.has_value() ? std::optional(move.value()) : std::nullopt;
+}
+
+// In standard play the end of the game is announced after the move that brings it.
+void announce_game_end(CecpSession& session) {
+    if (!session.settings.cecp_standard) return;
+    switch (session.state.game.status()) {
+        case velloran::GameStatus::Checkmate:
+            session.out.line(session.state.game.board().side_to_move() == Color::Black
+                                 ? "1-0 {White mates}"
+                                 : "0-1 {Black mates}");
+            break;
+        case velloran::GameStatus::Stalemate: session.out.line("1/2-1/2 {Stalemate}"); break;
+        default: break;
+    }
+}
+
+bool game_over(const Game& game) { return game.board().legal_piece_moves().move_count() == 0; }
+
+// The engine's move, asked for by "go" or, in standard play, due after the opponent's move:
+// count the ply, run the faults and the pause, then answer.
+LoopControl engine_move(CecpSession& session) {
+    CecpState& state = session.state;
+    const Settings& settings = session.settings;
+    state.ply = count_ply(state.ply);
+    if (const auto control =
+            before_answer(settings, session.system, state.ply, settings.cecp_standard);
+        control != LoopControl::Continue) {
+        return control;
+    }
+    if (fires(settings.cecp_claim_at_ply, state.ply)) {
+        switch (settings.cecp_claim) {
+            case ClaimKind::Resign: session.out.line("resign"); return LoopControl::Continue;
+            case ClaimKind::ClaimWin:
+                session.out.line(state.game.board().side_to_move() == Color::White
+                                     ? "1-0 {White mates}"
+                                     : "0-1 {Black mates}");
+                return LoopControl::Continue;
+            case ClaimKind::OfferDraw: session.out.line("offer draw"); break;
+            case ClaimKind::ClaimDraw: session.out.line("1/2-1/2 {Draw by repetition}"); break;
+            case ClaimKind::RejectUsermove: break;
+        }
+    }
+    if (settings.cecp_standard && fires(settings.illegal_at_ply, state.ply)) {
+        session.out.line("move a1a1");
+        return LoopControl::Continue;
+    }
+    const auto choice = choose_move(state.game, session.generator, settings.random);
+    if (!choice) {
+        session.out.line("resign");
+        return LoopControl::Continue;
+    }
+    const std::string text = cecp_move_text(session, choice->move);
+    session.out.line("1 " + std::to_string(choice->score) + " 1 " +
+                     std::to_string(state.game.board().legal_piece_moves().move_count()) + " " +
+                     text);
+    // Played as the manager will read it back; a castling text of a king off the e-file that
+    // does not read back is played as chosen.
+    const auto read_back = read_cecp_move(session, text);
+    state.game.play(read_back.value_or(choice->move));
+    session.out.line("move " + text);
+    announce_game_end(session);
+    return LoopControl::Continue;
+}
+
 LoopControl cecp_protover(CecpSession& session, const Command&) {
     // The name goes in as it is, unescaped, like the rest of the line.
     session.out.line("feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\"" +
                      session.settings.name +
-                     "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\" done=1");
+                     "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\"" +
+                     (session.settings.cecp_standard ? " playother=1 colors=0" : "") + " done=1");
     return LoopControl::Continue;
 }
 
@@ -28,9 +123,11 @@ LoopControl cecp_ping(CecpSession& session, const Command& command) {
 
 LoopControl cecp_new(CecpSession& session, const Command&) {
     CecpState& state = session.state;
-    state.game = velloran::Game::new_game();
+    state.game = Game::new_game();
     state.chess960 = false;
     state.ply = 0;
+    state.force = false;
+    state.engine_side = Color::Black;
     return LoopControl::Continue;
 }
 
@@ -41,18 +138,37 @@ LoopControl cecp_variant(CecpSession& session, const Command& command) {
 
 // An unreadable position is dropped: the game and the ply counter stay as they were.
 LoopControl cecp_setboard(CecpSession& session, const Command& command) {
-    if (auto game = velloran::Game::from_fen(command.rest(), session.state.chess960)) {
+    if (auto game = Game::from_fen(command.rest(), session.state.chess960)) {
         session.state.game = std::move(game).value();
     }
     return LoopControl::Continue;
 }
 
-// Bad or illegal moves are dropped without a word; an accepted move never starts a search.
+// Without standard play, bad or illegal moves are dropped without a word and an accepted move
+// never starts a search.
 LoopControl cecp_usermove(CecpSession& session, const Command& command) {
     if (command.tokens.size() < 2) return LoopControl::Continue;
-    if (const auto move = session.state.game.parse_move(command.tokens[1])) {
-        session.state.game.play(move.value());
-        session.state.ply = count_ply(session.state.ply);
+    CecpState& state = session.state;
+    const Settings& settings = session.settings;
+    const std::string_view text = command.tokens[1];
+    const auto move = read_cecp_move(session, text);
+    const bool rejected = move && settings.cecp_claim == ClaimKind::RejectUsermove &&
+                          fires(settings.cecp_claim_at_ply, count_ply(state.ply));
+    if (!move || rejected) {
+        if (settings.cecp_standard || rejected) {
+            session.out.line("Illegal move: " + std::string(text));
+        }
+        return LoopControl::Continue;
+    }
+    state.game.play(*move);
+    state.ply = count_ply(state.ply);
+    if (!settings.cecp_standard) return LoopControl::Continue;
+    if (game_over(state.game)) {
+        announce_game_end(session);
+        return LoopControl::Continue;
+    }
+    if (!state.force && state.engine_side == state.game.board().side_to_move()) {
+        return engine_move(session);
     }
     return LoopControl::Continue;
 }
@@ -63,26 +179,9 @@ LoopControl cecp_go(CecpSession& session, const Command& command) {
         state.search_pending = true;
         return LoopControl::Continue;
     }
-    state.ply = count_ply(state.ply);
-    if (const auto control = before_answer(session.settings, session.system, state.ply, false);
-        control != LoopControl::Continue) {
-        return control;
-    }
-    const auto choice = choose_move(state.game, session.generator, session.settings.random);
-    if (!choice) {
-        session.out.line("resign");
-        return LoopControl::Continue;
-    }
-    const std::string text = state.game.move_text(choice->move);
-    session.out.line("1 " + std::to_string(choice->score) + " 1 " +
-                     std::to_string(state.game.board().legal_piece_moves().move_count()) + " " +
-                     text);
-    // Played as the manager will read it back; a castling text of a king off the e-file that
-    // does not read back is played as chosen.
-    const auto read_back = state.game.parse_move(text);
-    state.game.play(read_back.has_value() ? read_back.value() : choice->move);
-    session.out.line("move " + text);
-    return LoopControl::Continue;
+    state.force = false;
+    state.engine_side = state.game.board().side_to_move();
+    return engine_move(session);
 }
 
 // "stop" and "ponderhit" alike: the UCI answer to a pending search, without pause or faults.
@@ -92,6 +191,27 @@ LoopControl cecp_stop(CecpSession& session, const Command&) {
                               session.settings.random);
         session.state.search_pending = false;
     }
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_force(CecpSession& session, const Command&) {
+    session.state.force = true;
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_playother(CecpSession& session, const Command&) {
+    session.state.force = false;
+    session.state.engine_side = ~session.state.game.board().side_to_move();
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_white(CecpSession& session, const Command&) {
+    session.state.engine_side = Color::Black;
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_black(CecpSession& session, const Command&) {
+    session.state.engine_side = Color::White;
     return LoopControl::Continue;
 }
 
@@ -110,12 +230,28 @@ constexpr std::array<std::pair<std::string_view, CecpHandler>, 10> CecpCommands{
     {"quit", cecp_quit},
 }};
 
+// The commands of standard xboard play; without it they are ignored like any unknown word.
+constexpr std::array<std::pair<std::string_view, CecpHandler>, 5> StandardPlayCommands{{
+    {"force", cecp_force},
+    {"result", cecp_force},
+    {"playother", cecp_playother},
+    {"white", cecp_white},
+    {"black", cecp_black},
+}};
+
 }  // namespace
 
 LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
     for (const auto& [word, handler] : CecpCommands) {
         if (word == command.word()) {
             return handler(session, command);
+        }
+    }
+    if (session.settings.cecp_standard) {
+        for (const auto& [word, handler] : StandardPlayCommands) {
+            if (word == command.word()) {
+                return handler(session, command);
+            }
         }
     }
     return LoopControl::Continue;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 
 #include "io.h"
 #include "settings.h"
@@ -17,6 +18,10 @@ struct CecpState {
     bool chess960 = false;        // mode of the games later "setboard" commands build
     std::uint32_t ply = 0;        // counts accepted moves and searches asked for, for the faults
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
+    // Standard xboard play only (--cecp-standard): the engine answers the opponent's moves by
+    // itself while force mode is off and its side is to move.
+    bool force = false;
+    std::optional<velloran::Color> engine_side;
 };
 
 // Everything a CECP handler may use; the same shape as the UCI session.

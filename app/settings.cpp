@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include <array>
+#include <utility>
 
 namespace pawnlark {
 namespace {
@@ -22,8 +23,27 @@ std::uint64_t read_u64_or(OptionValue value, std::uint64_t fallback) {
     return value ? parse_unsigned<std::uint64_t>(*value).value_or(fallback) : fallback;
 }
 
+// A word from a fixed list, or absent when the value is missing or unknown.
+template <typename T, std::size_t N>
+std::optional<T> read_word(OptionValue value,
+                           const std::array<std::pair<std::string_view, T>, N>& words) {
+    if (!value) return std::nullopt;
+    for (const auto& [word, meaning] : words) {
+        if (word == *value) return meaning;
+    }
+    return std::nullopt;
+}
+
+constexpr std::array<std::pair<std::string_view, ClaimKind>, 5> ClaimWords{{
+    {"resign", ClaimKind::Resign},
+    {"claim-win", ClaimKind::ClaimWin},
+    {"offer-draw", ClaimKind::OfferDraw},
+    {"claim-draw", ClaimKind::ClaimDraw},
+    {"reject-usermove", ClaimKind::RejectUsermove},
+}};
+
 // Every argument the command line knows, each in one place.
-constexpr std::array<ArgumentRule, 9> ArgumentRules{{
+constexpr std::array<ArgumentRule, 12> ArgumentRules{{
     {"bench", false, [](Settings& s, OptionValue) { s.bench = true; }},
     {"--random", false, [](Settings& s, OptionValue) { s.random = true; }},
     {"--name", true, [](Settings& s, OptionValue v) { s.name = std::string(v.value_or("")); }},
@@ -37,6 +57,13 @@ constexpr std::array<ArgumentRule, 9> ArgumentRules{{
     {"--stall-at-ply", true, [](Settings& s, OptionValue v) { s.stall_at_ply = read_ply(v); }},
     {"--illegal-at-ply", true,
      [](Settings& s, OptionValue v) { s.illegal_at_ply = read_ply(v); }},
+    {"--cecp-standard", false, [](Settings& s, OptionValue) { s.cecp_standard = true; }},
+    {"--cecp-claim-at-ply", true,
+     [](Settings& s, OptionValue v) { s.cecp_claim_at_ply = read_ply(v); }},
+    {"--cecp-claim", true,
+     [](Settings& s, OptionValue v) {
+         s.cecp_claim = read_word(v, ClaimWords).value_or(ClaimKind::Resign);
+     }},
 }};
 
 }  // namespace

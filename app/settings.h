@@ -14,6 +14,15 @@ namespace pawnlark {
 // The dialect spoken on standard input and output.
 enum class Protocol : std::uint8_t { Uci, Cecp };
 
+// What the engine says instead of (or besides) its move when a CECP claim fires.
+enum class ClaimKind : std::uint8_t {
+    Resign,          // "resign" instead of the move
+    ClaimWin,        // a false mate claim for the side to move, instead of the move
+    OfferDraw,       // "offer draw", then the move
+    ClaimDraw,       // a repetition claim, then the move
+    RejectUsermove,  // the opponent's move is refused as illegal
+};
+
 // The whole command line, complete before the first input line and read-only afterwards.
 struct Settings {
     std::string name = "pawnlark";               // "id name" in UCI, "myname" in CECP
@@ -25,6 +34,10 @@ struct Settings {
     bool random = false;                         // uniform move choice instead of material
     Protocol protocol = Protocol::Uci;
     bool bench = false;  // print the bench line and end
+    // Opt-in behaviour beyond the two dialects' basics; off by default.
+    bool cecp_standard = false;  // CECP: force mode, sides, moving on usermove, result lines
+    std::optional<std::uint32_t> cecp_claim_at_ply;  // CECP: the claim fires from this ply on
+    ClaimKind cecp_claim = ClaimKind::Resign;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -12,13 +12,13 @@ bool is_white_space(char32_t c) {
 }
 
 // Length in bytes of the white space character starting at `at`, or 0 when there is none.
-// Every White_Space character is at most three bytes long in UTF-8.
+// Every White_Space character is at most three bytes long in UTF-8; overlong forms are text.
 std::size_t white_space_length(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
     if (lead < 0x80) return is_white_space(lead) ? 1 : 0;
     const std::size_t rest = text.size() - at;
-    if ((lead & 0xE0) == 0xC0 && rest >= 2 && (byte(at + 1) & 0xC0) == 0x80) {
+    if (lead >= 0xC2 && (lead & 0xE0) == 0xC0 && rest >= 2 && (byte(at + 1) & 0xC0) == 0x80) {
         const char32_t c = (char32_t{lead} & 0x1F) << 6 | (byte(at + 1) & 0x3F);
         return is_white_space(c) ? 2 : 0;
     }
@@ -26,7 +26,7 @@ std::size_t white_space_length(std::string_view text, std::size_t at) {
         (byte(at + 2) & 0xC0) == 0x80) {
         const char32_t c = (char32_t{lead} & 0x0F) << 12 | char32_t{byte(at + 1) & 0x3Fu} << 6 |
                            (byte(at + 2) & 0x3F);
-        return is_white_space(c) ? 3 : 0;
+        return c >= 0x800 && is_white_space(c) ? 3 : 0;
     }
     return 0;
 }

@@ -121,5 +121,18 @@ TEST(ScanArguments, UnrecognisedArgumentsAreSkippedOneByOne) {
     EXPECT_EQ(scan({"x", "--seed", "9"}).seed, 9u);
 }
 
+TEST(ScanArguments, CecpPlayOptions) {
+    const Settings settings =
+        scan({"--cecp-standard", "--cecp-claim-at-ply", "+4", "--cecp-claim", "claim-draw"});
+    EXPECT_TRUE(settings.cecp_standard);
+    EXPECT_EQ(settings.cecp_claim_at_ply, 4u);
+    EXPECT_EQ(settings.cecp_claim, ClaimKind::ClaimDraw);
+    // An unknown kind keeps the default; an unreadable ply leaves the claim off.
+    EXPECT_EQ(scan({"--cecp-claim", "claim-draw", "--cecp-claim", "Resign"}).cecp_claim,
+              ClaimKind::Resign);
+    EXPECT_EQ(scan({"--cecp-claim-at-ply", "-1"}).cecp_claim_at_ply, std::nullopt);
+    EXPECT_EQ(scan({"--cecp-claim"}).cecp_claim, ClaimKind::Resign);
+}
+
 }  // namespace
 }  // namespace pawnlark
