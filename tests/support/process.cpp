@@ -13,61 +13,12 @@
 #include <thread>
 #include <utility>
 
+#include "spawn.h"
+
 namespace pawnlark::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A descriptor closed when it goes out of scope.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    bool open() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-struct Pipe {
-    Fd read;
-    Fd write;
-};
-
-void make_pipe(Pipe& pipe) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe2 failed");
-    }
-    pipe.read = Fd(fds[0]);
-    pipe.write = Fd(fds[1]);
-}
-
-void ignore_sigpipe_here() {
-    // A child that exits before taking all its input must not kill the test by SIGPIPE.
-    static const bool done = [] {
-        std::signal(SIGPIPE, SIG_IGN);
-        return true;
-    }();
-    static_cast<void>(done);
-}
 
 // Appends what is available; false at end of file.
 bool drain(int fd, std::string& into) {
@@ -78,21 +29,6 @@ bool drain(int fd, std::string& into) {
         return true;
     }
     return count < 0 && (errno == EINTR || errno == EAGAIN);
-}
-
-[[noreturn]] void exec_child(int in, int out, int err, const std::vector<char*>& argv) {
-    // Only async-signal-safe calls between fork and exec.
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    ::sigaction(SIGPIPE, &action, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
-        ::_exit(126);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
 }
 
 std::chrono::microseconds to_micros(const timeval& tv) {
@@ -131,26 +67,16 @@ std::vector<std::string> ProcessResult::out_lines() const {
 }
 
 ProcessResult run_process(const ProcessRun& run) {
-    ignore_sigpipe_here();
+    // A child that exits before taking all its input must not kill the test by SIGPIPE.
+    ignore_sigpipe();
 
-    std::vector<std::string> words{run.program};
-    words.insert(words.end(), run.arguments.begin(), run.arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    Pipe in;
+    Pipe in = make_pipe();
     Pipe out;
-    Pipe err;
-    make_pipe(in);
-    make_pipe(err);
+    Pipe err = make_pipe();
     Fd child_out;
     switch (run.stdout_target) {
         case StdoutTarget::Pipe:
-            make_pipe(out);
+            out = make_pipe();
             break;
         case StdoutTarget::DevFull:
             child_out = Fd(::open("/dev/full", O_WRONLY | O_CLOEXEC));
@@ -160,20 +86,15 @@ ProcessResult run_process(const ProcessRun& run) {
             break;
         case StdoutTarget::ClosedPipe:
             // The read end is gone before the child starts, so its first write fails.
-            make_pipe(out);
+            out = make_pipe();
             out.read.reset();
             break;
     }
     const int child_stdout = child_out.open() ? child_out.get() : out.write.get();
 
     const Clock::time_point start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        throw std::runtime_error("fork failed");
-    }
-    if (pid == 0) {
-        exec_child(in.read.get(), child_stdout, err.write.get(), argv);
-    }
+    const pid_t pid =
+        spawn_child(run.program, run.arguments, in.read.get(), child_stdout, err.write.get());
     in.read.reset();
     out.write.reset();
     err.write.reset();
