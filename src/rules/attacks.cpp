@@ -50,8 +50,8 @@ constexpr std::uint64_t relevant_blockers(int square, int first_direction) {
         const BitBoard ray = Rays[d][square];
         if (ray.empty()) continue;
         // The last square of a ray never blocks anything beyond it.
-        const int last = d % 2 == 0 ? 63 - std::countl_zero(ray.bits) : std::countr_zero(ray.bits);
-        mask |= ray.bits & ~(std::uint64_t{1} << last);
+        const std::uint64_t last = d % 2 == 0 ? std::bit_floor(ray.bits) : ray.bits & (0 - ray.bits);
+        mask |= ray.bits & ~last;
     }
     return mask;
 }

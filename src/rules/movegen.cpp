@@ -9,6 +9,8 @@ namespace velloran {
 namespace {
 
 constexpr BitBoard PromotionRanks = BitBoard{0xFF000000000000FFULL};
+constexpr BitBoard NotFileA = ~BitBoard::of_file(File::A);
+constexpr BitBoard NotFileH = ~BitBoard::of_file(File::H);
 
 template <Color Us>
 constexpr BitBoard forward(BitBoard b) {
@@ -42,8 +44,6 @@ BitBoard enemy_attacks(const Board& board, Color us, Square king, const std::uin
     const Color them = ~us;
     const BitBoard occupied = board.occupied() ^ BitBoard::from(king);
     const BitBoard pawns = board.pieces(them, Piece::Pawn);
-    constexpr BitBoard NotFileA = ~BitBoard::of_file(File::A);
-    constexpr BitBoard NotFileH = ~BitBoard::of_file(File::H);
     BitBoard out = them == Color::White
                        ? BitBoard{((pawns & NotFileA).bits << 7) | ((pawns & NotFileH).bits << 9)}
                        : BitBoard{((pawns & NotFileA).bits >> 9) | ((pawns & NotFileH).bits >> 7)};
@@ -116,11 +116,10 @@ void push_pawn_groups(PieceMovesList& list, BitBoard pawns, BitBoard empty, BitB
 
 template <Color Us>
 PieceMovesList generate(const Board& board) {
-    constexpr Color Them = ~Us;
     const std::uint64_t* table = slider_table();
     PieceMovesList list;
     const BitBoard own = board.pieces(Us);
-    const BitBoard enemy = board.pieces(Them);
+    const BitBoard enemy = board.pieces(~Us);
     const BitBoard occupied = own | enemy;
     const Square king = board.pieces(Us, Piece::King).first();
     const BitBoard checkers = board.checkers();
@@ -143,7 +142,7 @@ PieceMovesList generate(const Board& board) {
         }
     }
     if (const std::optional<Square> ep = board.en_passant_square()) {
-        for (const Square s : pawn_attacks(Them, *ep) & pawns) {
+        for (const Square s : pawn_attacks(~Us, *ep) & pawns) {
             if (en_passant_allowed(board, Us, king, s, *ep, table)) {
                 list.push({Piece::Pawn, s, BitBoard::from(*ep)});
             }
@@ -183,7 +182,9 @@ constexpr std::array<Piece, 4> Promotions{Piece::Knight, Piece::Bishop, Piece::R
 std::size_t extra_promotion_moves(const PieceMoves* first, const PieceMoves* last) {
     std::size_t extra = 0;
     for (const PieceMoves* group = first; group != last; ++group) {
-        if (group->piece == Piece::Pawn) extra += 3 * popcount(group->to & PromotionRanks);
+        if (group->piece == Piece::Pawn) {
+            extra += 3 * static_cast<std::size_t>(popcount(group->to & PromotionRanks));
+        }
     }
     return extra;
 }
@@ -226,7 +227,7 @@ __attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves
 
 std::size_t PieceMoves::move_count() const {
     const BitBoard promoting = piece == Piece::Pawn ? to & PromotionRanks : BitBoard{};
-    return static_cast<std::size_t>(popcount(to) + 3 * popcount(promoting));
+    return static_cast<std::size_t>(popcount(to)) + 3 * static_cast<std::size_t>(popcount(promoting));
 }
 
 void PieceMoves::expand_into(std::vector<Move>& moves) const {

@@ -90,7 +90,7 @@ std::uint64_t checked_perft(const Board& board, int depth, bool chess960, int ex
 }
 
 void expect_is_legal_matches_list(const Board& board) {
-    constexpr std::array<std::optional<Piece>, 7> Promotions{
+    constexpr std::array<std::optional<Piece>, 7> AnyPromotion{
         std::nullopt, Piece::Pawn, Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen,
         Piece::King};
     auto slot = [](Square from, Square to, std::optional<Piece> promotion) {
@@ -104,7 +104,7 @@ void expect_is_legal_matches_list(const Board& board) {
     }
     for (int from = 0; from < 64; ++from) {
         for (int to = 0; to < 64; ++to) {
-            for (const std::optional<Piece> promotion : Promotions) {
+            for (const std::optional<Piece> promotion : AnyPromotion) {
                 const Move move{square_from_index(from), square_from_index(to), promotion};
                 const bool in_list = listed[slot(move.from, move.to, promotion)];
                 if (board.is_legal(move) != in_list) {

@@ -26,20 +26,21 @@ struct PieceMoves {
 // en passant capture, so a fixed capacity suffices.
 class PieceMovesList {
 public:
-    PieceMovesList() {}  // NOLINT(cppcoreguidelines-pro-type-member-init): see `groups_`
-    void push(const PieceMoves& group) { groups_[size_++] = group; }
+    void push(const PieceMoves& group) { slots_.groups[size_++] = group; }
     std::size_t size() const { return size_; }
-    const PieceMoves* begin() const { return groups_; }
-    const PieceMoves* end() const { return groups_ + size_; }
+    const PieceMoves* begin() const { return slots_.groups; }
+    const PieceMoves* end() const { return slots_.groups + size_; }
     // Total number of moves over all groups.
     std::size_t move_count() const;
 
 private:
     // Slots from `size_` on are never written or read: clearing all of them for every
     // position cost more than a leaf count of the move tree.
-    union {
-        PieceMoves groups_[20];
+    union Slots {
+        Slots() {}  // NOLINT(cppcoreguidelines-pro-type-member-init): left unwritten on purpose
+        PieceMoves groups[20];
     };
+    Slots slots_;
     std::size_t size_ = 0;
 };
 
