@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "command_loop.h"
 #include "misbehaviour.h"
@@ -46,20 +47,17 @@ std::optional<Move> read_cecp_move(const CecpSession& session, std::string_view 
 }
 
 // In standard play the end of the game is announced after the move that brings it.
-void announce_game_end(CecpSession& session) {
-    if (!session.settings.cecp_standard) return;
+std::optional<std::string> game_end(const CecpSession& session) {
+    if (!session.settings.cecp_standard) return std::nullopt;
     switch (session.state.game.status()) {
         case velloran::GameStatus::Checkmate:
-            session.out.line(session.state.game.board().side_to_move() == Color::Black
-                                 ? "1-0 {White mates}"
-                                 : "0-1 {Black mates}");
-            break;
-        case velloran::GameStatus::Stalemate: session.out.line("1/2-1/2 {Stalemate}"); break;
-        default: break;
+            return session.state.game.board().side_to_move() == Color::Black
+                       ? "1-0 {White mates}"
+                       : "0-1 {Black mates}";
+        case velloran::GameStatus::Stalemate: return "1/2-1/2 {Stalemate}";
+        default: return std::nullopt;
     }
 }
-
-bool game_over(const Game& game) { return game.board().legal_piece_moves().move_count() == 0; }
 
 // The engine's move, asked for by "go" or, in standard play, due after the opponent's move:
 // count the ply, run the faults and the pause, then answer.
@@ -67,57 +65,77 @@ LoopControl engine_move(CecpSession& session) {
     CecpState& state = session.state;
     const Settings& settings = session.settings;
     state.ply = count_ply(state.ply);
-    if (const auto control =
-            before_answer(settings, session.system, state.ply, settings.cecp_standard);
-        control != LoopControl::Continue) {
-        return control;
+    const std::uint32_t ply = state.ply;
+    const std::optional<std::uint64_t> own_time_ms =
+        state.time_cs ? std::optional(*state.time_cs * 10) : std::nullopt;
+    if (const Pause pause =
+            before_answer(settings, session.system, ply, settings.cecp_standard, own_time_ms);
+        pause.control != LoopControl::Continue) {
+        return pause.control;
     }
-    if (fires(settings.cecp_claim_at_ply, state.ply)) {
+    if (flood_due(settings, ply)) {
+        const auto moves = sorted_legal_moves(state.game);
+        write_flood(session.out, settings, true,
+                    moves.empty() ? std::nullopt
+                                  : std::optional(cecp_move_text(session, moves.front())));
+    }
+    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
+        return write_answer(session.out, settings, ply, lines, garble);
+    };
+    if (fires(settings.cecp_claim_at_ply, ply)) {
         switch (settings.cecp_claim) {
-            case ClaimKind::Resign: session.out.line("resign"); return LoopControl::Continue;
+            case ClaimKind::Resign: return answer({"resign"}, std::nullopt);
             case ClaimKind::ClaimWin:
-                session.out.line(state.game.board().side_to_move() == Color::White
-                                     ? "1-0 {White mates}"
-                                     : "0-1 {Black mates}");
-                return LoopControl::Continue;
+                return answer({state.game.board().side_to_move() == Color::White
+                                   ? "1-0 {White mates}"
+                                   : "0-1 {Black mates}"},
+                              std::nullopt);
             case ClaimKind::OfferDraw: session.out.line("offer draw"); break;
             case ClaimKind::ClaimDraw: session.out.line("1/2-1/2 {Draw by repetition}"); break;
             case ClaimKind::RejectUsermove: break;
         }
     }
-    if (settings.cecp_standard && fires(settings.illegal_at_ply, state.ply)) {
-        session.out.line("move a1a1");
-        return LoopControl::Continue;
+    if (settings.cecp_standard && fires(settings.illegal_at_ply, ply)) {
+        return answer({"move a1a1"}, std::nullopt);
     }
+    const auto garble = garble_due(settings, ply);
+    if (garble == GarbleKind::Empty) return answer({"move"}, garble);
+    if (garble == GarbleKind::Null) return answer({"move 0000"}, garble);
     const auto choice = choose_move(state.game, session.generator, settings.random);
-    if (!choice) {
-        session.out.line("resign");
-        return LoopControl::Continue;
-    }
-    const std::string text = cecp_move_text(session, choice->move);
-    session.out.line("1 " + std::to_string(choice->score) + " 1 " +
-                     std::to_string(state.game.board().legal_piece_moves().move_count()) + " " +
-                     text);
+    if (!choice) return answer({"resign"}, garble);
+    const std::string text = garble == GarbleKind::Kxr && !state.game.chess960()
+                                 ? choice->move.text()
+                                 : cecp_move_text(session, choice->move);
+    std::vector<std::string> lines{
+        "1 " + std::to_string(choice->score) + " 1 " +
+            std::to_string(state.game.board().legal_piece_moves().move_count()) + " " + text,
+        "move " + text + (garble == GarbleKind::Trailing ? " junk" : "")};
     // Played as the manager will read it back; a castling text of a king off the e-file that
     // does not read back is played as chosen.
     const auto read_back = read_cecp_move(session, text);
     state.game.play(read_back.value_or(choice->move));
-    session.out.line("move " + text);
-    announce_game_end(session);
-    return LoopControl::Continue;
+    if (const auto end = game_end(session)) lines.push_back(*end);
+    return answer(std::move(lines), garble);
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {
+    const Settings& settings = session.settings;
+    if (settings.handshake_delay_ms > 0) session.system.sleep_ms(settings.handshake_delay_ms);
+    if (settings.handshake_fault == HandshakeFault::Silent) return LoopControl::Continue;
+    if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     // The name goes in as it is, unescaped, like the rest of the line.
     session.out.line("feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\"" +
-                     session.settings.name +
+                     settings.name +
                      "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\"" +
-                     (session.settings.cecp_standard ? " playother=1 colors=0" : "") + " done=1");
+                     (settings.cecp_standard ? " playother=1 colors=0" : "") +
+                     (settings.handshake_fault == HandshakeFault::NoOk ? " done=0" : " done=1"));
     return LoopControl::Continue;
 }
 
 LoopControl cecp_ping(CecpSession& session, const Command& command) {
-    if (command.tokens.size() > 1) session.out.line("pong " + std::string(command.tokens[1]));
+    if (command.tokens.size() > 1 && session.settings.handshake_fault != HandshakeFault::NoReady) {
+        session.out.line("pong " + std::string(command.tokens[1]));
+    }
     return LoopControl::Continue;
 }
 
@@ -126,6 +144,7 @@ LoopControl cecp_new(CecpSession& session, const Command&) {
     state.game = Game::new_game();
     state.chess960 = false;
     state.ply = 0;
+    state.time_cs.reset();
     state.force = false;
     state.engine_side = Color::Black;
     return LoopControl::Continue;
@@ -163,8 +182,8 @@ LoopControl cecp_usermove(CecpSession& session, const Command& command) {
     state.game.play(*move);
     state.ply = count_ply(state.ply);
     if (!settings.cecp_standard) return LoopControl::Continue;
-    if (game_over(state.game)) {
-        announce_game_end(session);
+    if (const auto end = game_end(session)) {
+        session.out.line(*end);
         return LoopControl::Continue;
     }
     if (!state.force && state.engine_side == state.game.board().side_to_move()) {
@@ -188,7 +207,7 @@ LoopControl cecp_go(CecpSession& session, const Command& command) {
 LoopControl cecp_stop(CecpSession& session, const Command&) {
     if (session.state.search_pending) {
         answer_pending_search(session.out, session.state.game, session.generator,
-                              session.settings.random);
+                              session.settings.random, false);
         session.state.search_pending = false;
     }
     return LoopControl::Continue;
@@ -215,10 +234,23 @@ LoopControl cecp_black(CecpSession& session, const Command&) {
     return LoopControl::Continue;
 }
 
-LoopControl cecp_quit(CecpSession&, const Command&) { return LoopControl::Quit; }
+// The engine's remaining time in centiseconds, for a flag fall on demand.
+LoopControl cecp_time(CecpSession& session, const Command& command) {
+    if (command.tokens.size() > 1) {
+        if (const auto time = parse_unsigned<std::uint64_t>(command.tokens[1])) {
+            session.state.time_cs = time;
+        }
+    }
+    return LoopControl::Continue;
+}
 
-constexpr std::array<std::pair<std::string_view, CecpHandler>, 10> CecpCommands{{
+LoopControl cecp_quit(CecpSession& session, const Command&) {
+    return quit(session.settings, session.system);
+}
+
+constexpr std::array<std::pair<std::string_view, CecpHandler>, 11> CecpCommands{{
     {"protover", cecp_protover},
+    {"time", cecp_time},
     {"ping", cecp_ping},
     {"new", cecp_new},
     {"variant", cecp_variant},

@@ -21,6 +21,7 @@ struct CecpState {
     // Standard xboard play only (--cecp-standard): the engine answers the opponent's moves by
     // itself while force mode is off and its side is to move.
     bool force = false;
+    std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
     std::optional<velloran::Color> engine_side;
 };
 

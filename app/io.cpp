@@ -114,6 +114,10 @@ void StdoutOutput::line(std::string_view text) {
     bytes.reserve(text.size() + 1);
     bytes.append(text);
     bytes.push_back('\n');
+    unterminated(bytes);
+}
+
+void StdoutOutput::unterminated(std::string_view bytes) {
     if (!write_all(STDOUT_FILENO, bytes)) {
         const int error = errno;
         const std::string message =

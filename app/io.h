@@ -55,6 +55,9 @@ public:
     virtual ~Output() = default;
     // Writes the text and a line feed, and hands both to the system before returning.
     virtual void line(std::string_view text) = 0;
+    // Writes the text without a line end: a deliberately malformed reply. Outputs that cannot
+    // leave a line open end it.
+    virtual void unterminated(std::string_view text) { line(text); }
 };
 
 // Standard output, unbuffered beyond the line. A failed write prints "failed printing to
@@ -63,6 +66,7 @@ public:
 class StdoutOutput final : public Output {
 public:
     void line(std::string_view text) override;
+    void unterminated(std::string_view text) override;
 };
 
 }  // namespace pawnlark

@@ -5,6 +5,7 @@
 
 #include "cecp_loop.h"
 #include "io.h"
+#include "reply_format.h"
 #include "settings.h"
 #include "system.h"
 #include "uci_loop.h"
@@ -24,15 +25,20 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const pawnlark::Settings settings = pawnlark::scan_arguments(arguments);
 
-    pawnlark::StdoutOutput out;
+    pawnlark::StdoutOutput stdout_output;
     if (settings.bench) {
-        out.line(BenchLine);
+        stdout_output.line(BenchLine);
         return static_cast<int>(pawnlark::ExitStatus::Ok);
     }
 
     // Input is ours alone, so it may be read ahead in blocks.
     std::ios::sync_with_stdio(false);
     pawnlark::RealSystem system;
+    // Unusual spacing and line ends only when asked for: the plain path stays a direct write.
+    pawnlark::FormattedOutput formatted(stdout_output, settings.line_end, settings.token_separator);
+    const bool plain = settings.line_end == pawnlark::LineEnd::Lf &&
+                       settings.token_separator == pawnlark::TokenSeparator::Space;
+    pawnlark::Output& out = plain ? static_cast<pawnlark::Output&>(stdout_output) : formatted;
     // Made once: every move choice of the run draws from this one stream.
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
     // Each dialect's state starts with its own game at the standard start position.

@@ -1,5 +1,6 @@
 #include "misbehaviour.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace pawnlark {
@@ -12,12 +13,67 @@ bool fires(std::optional<std::uint32_t> at_ply, std::uint32_t ply) {
     return at_ply.has_value() && ply >= *at_ply;
 }
 
-LoopControl before_answer(const Settings& settings, System& system, std::uint32_t ply,
-                          bool honour_stall) {
-    if (fires(settings.crash_at_ply, ply)) return LoopControl::Crash;
-    if (honour_stall && fires(settings.stall_at_ply, ply)) return LoopControl::Stall;
-    if (settings.delay_ms > 0) system.sleep_ms(settings.delay_ms);
-    return LoopControl::Continue;
+Pause before_answer(const Settings& settings, System& system, std::uint32_t ply,
+                    bool honour_stall, std::optional<std::uint64_t> own_time_ms) {
+    if (fires(settings.crash_at_ply, ply)) return {LoopControl::Crash, 0};
+    if (honour_stall && fires(settings.stall_at_ply, ply)) return {LoopControl::Stall, 0};
+    std::uint64_t pause_ms = settings.delay_ms;
+    if (own_time_ms && fires(settings.flag_at_ply, ply)) {
+        const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - *own_time_ms;
+        pause_ms = *own_time_ms + std::min(settings.flag_overrun_ms, room);
+    }
+    if (pause_ms > 0) system.sleep_ms(pause_ms);
+    return {LoopControl::Continue, pause_ms};
+}
+
+bool flood_due(const Settings& settings, std::uint32_t ply) {
+    return fires(settings.flood_at_ply, ply);
+}
+
+void write_flood(Output& out, const Settings& settings, bool cecp,
+                 const std::optional<std::string>& first_move) {
+    for (std::uint32_t depth = 1; depth <= settings.flood_lines && depth != 0; ++depth) {
+        const std::string d = std::to_string(depth);
+        if (cecp) {
+            out.line(d + " 0 0 " + d + (first_move ? " " + *first_move : ""));
+            continue;
+        }
+        std::string pv;
+        switch (settings.flood_kind) {
+            case FloodKind::String: out.line("info string score cp 100000 pv a1a1"); continue;
+            case FloodKind::BadPv: pv = " pv " + (first_move ? *first_move + " " : "") + "a1a1"; break;
+            case FloodKind::Valid:
+            case FloodKind::MultiPv: pv = first_move ? " pv " + *first_move : ""; break;
+        }
+        const char* multipv =
+            settings.flood_kind == FloodKind::MultiPv && depth % 2 == 0 ? "2" : "1";
+        out.line("info depth " + d + " seldepth " + d + " multipv " + multipv +
+                 " score cp 0 nodes " + d + " nps 1000 time 0" + pv);
+    }
+}
+
+std::optional<GarbleKind> garble_due(const Settings& settings, std::uint32_t ply) {
+    return fires(settings.garble_at_ply, ply) ? std::optional(settings.garble) : std::nullopt;
+}
+
+LoopControl write_answer(Output& out, const Settings& settings, std::uint32_t ply,
+                         std::span<const std::string> lines, std::optional<GarbleKind> garble) {
+    const bool open_end = garble == GarbleKind::NoEol || garble == GarbleKind::NoEolExit;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (open_end && i + 1 == lines.size()) {
+            out.unterminated(lines[i]);
+        } else {
+            out.line(lines[i]);
+        }
+    }
+    const bool ends = garble == GarbleKind::NoEolExit || fires(settings.crash_after_ply, ply);
+    return ends ? LoopControl::Crash : LoopControl::Continue;
+}
+
+LoopControl quit(const Settings& settings, System& system) {
+    if (settings.ignore_quit) return LoopControl::Continue;
+    if (settings.quit_delay_ms > 0) system.sleep_ms(settings.quit_delay_ms);
+    return LoopControl::Quit;
 }
 
 }  // namespace pawnlark

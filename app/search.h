@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "io.h"
@@ -13,10 +14,13 @@ namespace pawnlark {
 // command is "infinite" or "ponder".
 bool is_pending_request(std::span<const std::string_view> tokens);
 
+// " ponder Y" with Y the first sorted legal move after `move`, or nothing when there is none.
+std::string ponder_suffix(const velloran::Game& game, velloran::Move move);
+
 // The answer owed to a pending search when "stop" or "ponderhit" arrives, in both dialects:
 // a report with the fixed nodes 1 and time 1 and the best move, or "bestmove 0000". The move
-// is not played.
+// is not played. With `ponder`, the bestmove line names a ponder move.
 void answer_pending_search(Output& out, const velloran::Game& game,
-                           velloran::RandomGenerator& generator, bool random);
+                           velloran::RandomGenerator& generator, bool random, bool ponder);
 
 }  // namespace pawnlark

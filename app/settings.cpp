@@ -42,8 +42,42 @@ constexpr std::array<std::pair<std::string_view, ClaimKind>, 5> ClaimWords{{
     {"reject-usermove", ClaimKind::RejectUsermove},
 }};
 
+constexpr std::array<std::pair<std::string_view, HandshakeFault>, 4> HandshakeWords{{
+    {"no-ok", HandshakeFault::NoOk},
+    {"silent", HandshakeFault::Silent},
+    {"exit", HandshakeFault::Exit},
+    {"no-ready", HandshakeFault::NoReady},
+}};
+
+constexpr std::array<std::pair<std::string_view, GarbleKind>, 6> GarbleWords{{
+    {"empty", GarbleKind::Empty},
+    {"null", GarbleKind::Null},
+    {"kxr", GarbleKind::Kxr},
+    {"trailing", GarbleKind::Trailing},
+    {"noeol", GarbleKind::NoEol},
+    {"noeol-exit", GarbleKind::NoEolExit},
+}};
+
+constexpr std::array<std::pair<std::string_view, FloodKind>, 4> FloodWords{{
+    {"valid", FloodKind::Valid},
+    {"badpv", FloodKind::BadPv},
+    {"multipv", FloodKind::MultiPv},
+    {"string", FloodKind::String},
+}};
+
+constexpr std::array<std::pair<std::string_view, LineEnd>, 2> LineEndWords{{
+    {"lf", LineEnd::Lf},
+    {"crlf", LineEnd::CrLf},
+}};
+
+constexpr std::array<std::pair<std::string_view, TokenSeparator>, 3> SeparatorWords{{
+    {"space", TokenSeparator::Space},
+    {"tab", TokenSeparator::Tab},
+    {"double", TokenSeparator::Double},
+}};
+
 // Every argument the command line knows, each in one place.
-constexpr std::array<ArgumentRule, 12> ArgumentRules{{
+constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"bench", false, [](Settings& s, OptionValue) { s.bench = true; }},
     {"--random", false, [](Settings& s, OptionValue) { s.random = true; }},
     {"--name", true, [](Settings& s, OptionValue v) { s.name = std::string(v.value_or("")); }},
@@ -64,7 +98,42 @@ constexpr std::array<ArgumentRule, 12> ArgumentRules{{
      [](Settings& s, OptionValue v) {
          s.cecp_claim = read_word(v, ClaimWords).value_or(ClaimKind::Resign);
      }},
-}};
+    {"--flag-at-ply", true, [](Settings& s, OptionValue v) { s.flag_at_ply = read_ply(v); }},
+    {"--flag-overrun-ms", true,
+     [](Settings& s, OptionValue v) { s.flag_overrun_ms = read_u64_or(v, 50); }},
+    {"--line-end", true,
+     [](Settings& s, OptionValue v) { s.line_end = read_word(v, LineEndWords).value_or(LineEnd::Lf); }},
+    {"--token-sep", true,
+     [](Settings& s, OptionValue v) {
+         s.token_separator = read_word(v, SeparatorWords).value_or(TokenSeparator::Space);
+     }},
+    {"--handshake-fault", true,
+     [](Settings& s, OptionValue v) { s.handshake_fault = read_word(v, HandshakeWords); }},
+    {"--handshake-delay-ms", true,
+     [](Settings& s, OptionValue v) { s.handshake_delay_ms = read_u64_or(v, 0); }},
+    {"--crash-after-ply", true,
+     [](Settings& s, OptionValue v) { s.crash_after_ply = read_ply(v); }},
+    {"--garble-at-ply", true, [](Settings& s, OptionValue v) { s.garble_at_ply = read_ply(v); }},
+    {"--garble", true,
+     [](Settings& s, OptionValue v) {
+         s.garble = read_word(v, GarbleWords).value_or(GarbleKind::Empty);
+     }},
+    {"--flood-at-ply", true, [](Settings& s, OptionValue v) { s.flood_at_ply = read_ply(v); }},
+    {"--flood-lines", true,
+     [](Settings& s, OptionValue v) { s.flood_lines = read_ply(v).value_or(1000); }},
+    {"--flood-kind", true,
+     [](Settings& s, OptionValue v) {
+         s.flood_kind = read_word(v, FloodWords).value_or(FloodKind::Valid);
+     }},
+    {"--quit-delay-ms", true,
+     [](Settings& s, OptionValue v) { s.quit_delay_ms = read_u64_or(v, 0); }},
+    {"--ignore-quit", false, [](Settings& s, OptionValue) { s.ignore_quit = true; }},
+    {"--ponder", false, [](Settings& s, OptionValue) { s.ponder = true; }},
+    {"--ponder-premature-at-ply", true,
+     [](Settings& s, OptionValue v) { s.ponder_premature_at_ply = read_ply(v); }},
+    {"--no-chess960-option", false,
+     [](Settings& s, OptionValue) { s.no_chess960_option = true; }},
+});
 
 }  // namespace
 

@@ -23,6 +23,35 @@ enum class ClaimKind : std::uint8_t {
     RejectUsermove,  // the opponent's move is refused as illegal
 };
 
+// How the UCI or CECP handshake fails on purpose.
+enum class HandshakeFault : std::uint8_t {
+    NoOk,     // the handshake never completes: no "uciok", or "done=0"
+    Silent,   // "uci" / "protover" get no answer at all
+    Exit,     // end with status 3 at "uci" (after "id name") or "protover"
+    NoReady,  // "isready" / "ping" are never answered
+};
+
+// How the answer to a search request is malformed on purpose.
+enum class GarbleKind : std::uint8_t {
+    Empty,      // "bestmove" / "move" without a move
+    Null,       // the null move although there are legal moves
+    Kxr,        // standard castling written king onto rook
+    Trailing,   // junk after the move
+    NoEol,      // the last line without its line feed
+    NoEolExit,  // the same, then exit with status 3
+};
+
+// What the extra lines before an answer look like.
+enum class FloodKind : std::uint8_t {
+    Valid,    // well-formed info lines with a legal pv
+    BadPv,    // an illegal move at the end of each pv
+    MultiPv,  // alternating multipv 1 and 2
+    String,   // "info string" lines that look like scores
+};
+
+enum class LineEnd : std::uint8_t { Lf, CrLf };
+enum class TokenSeparator : std::uint8_t { Space, Tab, Double };
+
 // The whole command line, complete before the first input line and read-only afterwards.
 struct Settings {
     std::string name = "pawnlark";               // "id name" in UCI, "myname" in CECP
@@ -38,6 +67,23 @@ struct Settings {
     bool cecp_standard = false;  // CECP: force mode, sides, moving on usermove, result lines
     std::optional<std::uint32_t> cecp_claim_at_ply;  // CECP: the claim fires from this ply on
     ClaimKind cecp_claim = ClaimKind::Resign;
+    std::optional<std::uint32_t> flag_at_ply;  // lose on time: sleep past the own clock
+    std::uint64_t flag_overrun_ms = 50;        // by this much
+    LineEnd line_end = LineEnd::Lf;
+    TokenSeparator token_separator = TokenSeparator::Space;
+    std::optional<HandshakeFault> handshake_fault;
+    std::uint64_t handshake_delay_ms = 0;  // before answering "uci" or "protover"
+    std::optional<std::uint32_t> crash_after_ply;  // exit with status 3 after the answer
+    std::optional<std::uint32_t> garble_at_ply;
+    GarbleKind garble = GarbleKind::Empty;
+    std::optional<std::uint32_t> flood_at_ply;
+    std::uint32_t flood_lines = 1000;
+    FloodKind flood_kind = FloodKind::Valid;
+    std::uint64_t quit_delay_ms = 0;  // pause before ending on "quit"
+    bool ignore_quit = false;
+    bool ponder = false;  // announce Ponder and name a ponder move after bestmove
+    std::optional<std::uint32_t> ponder_premature_at_ply;  // answer "go ponder" at once
+    bool no_chess960_option = false;  // neither announce nor accept UCI_Chess960
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "command_loop.h"
 #include "misbehaviour.h"
@@ -17,29 +18,39 @@ namespace pawnlark {
 namespace {
 
 LoopControl uci_uci(UciSession& session, const Command&) {
-    session.out.line("id name " + session.settings.name);
+    const Settings& settings = session.settings;
+    if (settings.handshake_delay_ms > 0) session.system.sleep_ms(settings.handshake_delay_ms);
+    if (settings.handshake_fault == HandshakeFault::Silent) return LoopControl::Continue;
+    session.out.line("id name " + settings.name);
+    if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     session.out.line("id author Velloran project");
     // Announced as off whatever the current mode: the default is what the option reports.
-    session.out.line("option name UCI_Chess960 type check default false");
-    session.out.line("uciok");
+    if (!settings.no_chess960_option) {
+        session.out.line("option name UCI_Chess960 type check default false");
+    }
+    if (settings.ponder) session.out.line("option name Ponder type check default false");
+    if (settings.handshake_fault != HandshakeFault::NoOk) session.out.line("uciok");
     return LoopControl::Continue;
 }
 
 LoopControl uci_isready(UciSession& session, const Command&) {
-    session.out.line("readyok");
+    if (session.settings.handshake_fault != HandshakeFault::NoReady) session.out.line("readyok");
     return LoopControl::Continue;
 }
 
 // The option's name and value are found anywhere in the line rather than parsed, so any
 // spelling of the command that mentions both works.
 LoopControl uci_setoption(UciSession& session, const Command& command) {
-    if (command.line.find("UCI_Chess960") != std::string_view::npos) {
+    if (!session.settings.no_chess960_option &&
+        command.line.find("UCI_Chess960") != std::string_view::npos) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
     }
     return LoopControl::Continue;
 }
 
-LoopControl uci_quit(UciSession&, const Command&) { return LoopControl::Quit; }
+LoopControl uci_quit(UciSession& session, const Command&) {
+    return quit(session.settings, session.system);
+}
 
 LoopControl uci_ucinewgame(UciSession& session, const Command&) {
     session.state.game = velloran::Game::new_game();
@@ -83,42 +94,70 @@ LoopControl uci_position(UciSession& session, const Command& command) {
     return LoopControl::Continue;
 }
 
+// The engine's own clock for a flag fall: the move time, else the mover's remaining time.
+std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran::Game& game) {
+    const auto value_after = [&](std::string_view word) -> std::optional<std::uint64_t> {
+        const auto at = std::find(command.tokens.begin(), command.tokens.end(), word);
+        if (at == command.tokens.end() || at + 1 == command.tokens.end()) return std::nullopt;
+        return parse_unsigned<std::uint64_t>(*(at + 1));
+    };
+    if (const auto movetime = value_after("movetime")) return movetime;
+    return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
+}
+
 LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
+    const Settings& settings = session.settings;
+    const velloran::Game& game = state.game;
     if (is_pending_request(command.tokens)) {
-        state.search_pending = true;
+        const bool ponder = std::find(command.tokens.begin(), command.tokens.end(),
+                                      std::string_view("ponder")) != command.tokens.end();
+        if (ponder && fires(settings.ponder_premature_at_ply, state.ply)) {
+            answer_pending_search(session.out, game, session.generator, settings.random,
+                                  settings.ponder);
+        } else {
+            state.search_pending = true;
+        }
         return LoopControl::Continue;
     }
     state.ply = count_ply(state.ply);
-    const Settings& settings = session.settings;
-    if (const auto control = before_answer(settings, session.system, state.ply, true);
-        control != LoopControl::Continue) {
-        return control;
+    const std::uint32_t ply = state.ply;
+    const Pause pause =
+        before_answer(settings, session.system, ply, true, own_time_ms(command, game));
+    if (pause.control != LoopControl::Continue) return pause.control;
+    if (flood_due(settings, ply)) {
+        const auto moves = sorted_legal_moves(game);
+        write_flood(session.out, settings, false,
+                    moves.empty() ? std::nullopt : std::optional(game.move_text(moves.front())));
     }
-    if (fires(settings.illegal_at_ply, state.ply)) {
-        session.out.line("bestmove a1a1");
-        return LoopControl::Continue;
-    }
-    const auto choice = choose_move(state.game, session.generator, settings.random);
-    if (!choice) {
-        session.out.line("bestmove 0000");
-        return LoopControl::Continue;
-    }
-    const std::string text = state.game.move_text(choice->move);
-    // The time reported is the configured pause, not a measurement, so replies stay
-    // byte-for-byte reproducible.
-    session.out.line("info depth 1 score cp " + std::to_string(choice->score) + " nodes " +
-                     std::to_string(state.game.board().legal_piece_moves().move_count()) +
-                     " time " + std::to_string(settings.delay_ms) + " pv " + text);
-    session.out.line("bestmove " + text);
-    return LoopControl::Continue;
+    const auto answer = [&](std::initializer_list<std::string> lines,
+                            std::optional<GarbleKind> garble) {
+        return write_answer(session.out, settings, ply, std::vector<std::string>(lines), garble);
+    };
+    if (fires(settings.illegal_at_ply, ply)) return answer({"bestmove a1a1"}, std::nullopt);
+    const auto garble = garble_due(settings, ply);
+    if (garble == GarbleKind::Empty) return answer({"bestmove"}, garble);
+    if (garble == GarbleKind::Null) return answer({"bestmove 0000"}, garble);
+    const auto choice = choose_move(game, session.generator, settings.random);
+    if (!choice) return answer({"bestmove 0000"}, garble);
+    const std::string text =
+        garble == GarbleKind::Kxr ? choice->move.text() : game.move_text(choice->move);
+    // The time reported is the pause, not a measurement, so replies stay byte-for-byte
+    // reproducible.
+    return answer({"info depth 1 score cp " + std::to_string(choice->score) + " nodes " +
+                       std::to_string(game.board().legal_piece_moves().move_count()) + " time " +
+                       std::to_string(pause.reported_ms) + " pv " + text,
+                   "bestmove " + text +
+                       (settings.ponder ? ponder_suffix(game, choice->move) : "") +
+                       (garble == GarbleKind::Trailing ? " ponder" : "")},
+                  garble);
 }
 
 // "stop" and "ponderhit" alike: answer a pending search, without pause or faults.
 LoopControl uci_stop(UciSession& session, const Command&) {
     if (session.state.search_pending) {
         answer_pending_search(session.out, session.state.game, session.generator,
-                              session.settings.random);
+                              session.settings.random, session.settings.ponder);
         session.state.search_pending = false;
     }
     return LoopControl::Continue;

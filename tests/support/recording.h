@@ -14,8 +14,13 @@ namespace pawnlark::test {
 class RecordingOutput final : public Output {
 public:
     void line(std::string_view text) override { lines.emplace_back(text); }
+    void unterminated(std::string_view text) override {
+        lines.emplace_back(text);
+        last_unterminated = true;
+    }
 
     std::vector<std::string> lines;
+    bool last_unterminated = false;  // the last line was written without its line end
 };
 
 // Thrown by RecordingSystem where the real one would stall or end the process; tests only.

@@ -134,5 +134,30 @@ TEST(ScanArguments, CecpPlayOptions) {
     EXPECT_EQ(scan({"--cecp-claim"}).cecp_claim, ClaimKind::Resign);
 }
 
+TEST(ScanArguments, FaultKindsAndModifiers) {
+    const Settings settings =
+        scan({"--handshake-fault", "no-ready", "--garble", "kxr", "--flood-kind", "multipv",
+              "--flood-lines", "7", "--line-end", "crlf", "--token-sep", "double",
+              "--flag-overrun-ms", "0", "--quit-delay-ms", "9", "--ignore-quit", "--ponder",
+              "--no-chess960-option"});
+    EXPECT_EQ(settings.handshake_fault, HandshakeFault::NoReady);
+    EXPECT_EQ(settings.garble, GarbleKind::Kxr);
+    EXPECT_EQ(settings.flood_kind, FloodKind::MultiPv);
+    EXPECT_EQ(settings.flood_lines, 7u);
+    EXPECT_EQ(settings.line_end, LineEnd::CrLf);
+    EXPECT_EQ(settings.token_separator, TokenSeparator::Double);
+    EXPECT_EQ(settings.flag_overrun_ms, 0u);
+    EXPECT_EQ(settings.quit_delay_ms, 9u);
+    EXPECT_TRUE(settings.ignore_quit && settings.ponder && settings.no_chess960_option);
+    // Unknown words: a fault stays off, a modifier keeps its default.
+    const Settings unknown = scan({"--handshake-fault", "NO-OK", "--garble", "x", "--flood-kind",
+                                   "", "--flood-lines", "-1", "--line-end", "cr"});
+    EXPECT_EQ(unknown.handshake_fault, std::nullopt);
+    EXPECT_EQ(unknown.garble, GarbleKind::Empty);
+    EXPECT_EQ(unknown.flood_kind, FloodKind::Valid);
+    EXPECT_EQ(unknown.flood_lines, 1000u);
+    EXPECT_EQ(unknown.line_end, LineEnd::Lf);
+}
+
 }  // namespace
 }  // namespace pawnlark
