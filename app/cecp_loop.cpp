@@ -248,7 +248,7 @@ LoopControl cecp_quit(CecpSession& session, const Command&) {
     return quit(session.settings, session.system);
 }
 
-constexpr std::array<std::pair<std::string_view, CecpHandler>, 11> CecpCommands{{
+constexpr auto CecpCommands = std::to_array<std::pair<std::string_view, CecpHandler>>({
     {"protover", cecp_protover},
     {"time", cecp_time},
     {"ping", cecp_ping},
@@ -260,16 +260,16 @@ constexpr std::array<std::pair<std::string_view, CecpHandler>, 11> CecpCommands{
     {"stop", cecp_stop},
     {"ponderhit", cecp_stop},
     {"quit", cecp_quit},
-}};
+});
 
 // The commands of standard xboard play; without it they are ignored like any unknown word.
-constexpr std::array<std::pair<std::string_view, CecpHandler>, 5> StandardPlayCommands{{
+constexpr auto StandardPlayCommands = std::to_array<std::pair<std::string_view, CecpHandler>>({
     {"force", cecp_force},
     {"result", cecp_force},
     {"playother", cecp_playother},
     {"white", cecp_white},
     {"black", cecp_black},
-}};
+});
 
 }  // namespace
 

@@ -34,47 +34,47 @@ std::optional<T> read_word(OptionValue value,
     return std::nullopt;
 }
 
-constexpr std::array<std::pair<std::string_view, ClaimKind>, 5> ClaimWords{{
+constexpr auto ClaimWords = std::to_array<std::pair<std::string_view, ClaimKind>>({
     {"resign", ClaimKind::Resign},
     {"claim-win", ClaimKind::ClaimWin},
     {"offer-draw", ClaimKind::OfferDraw},
     {"claim-draw", ClaimKind::ClaimDraw},
     {"reject-usermove", ClaimKind::RejectUsermove},
-}};
+});
 
-constexpr std::array<std::pair<std::string_view, HandshakeFault>, 4> HandshakeWords{{
+constexpr auto HandshakeWords = std::to_array<std::pair<std::string_view, HandshakeFault>>({
     {"no-ok", HandshakeFault::NoOk},
     {"silent", HandshakeFault::Silent},
     {"exit", HandshakeFault::Exit},
     {"no-ready", HandshakeFault::NoReady},
-}};
+});
 
-constexpr std::array<std::pair<std::string_view, GarbleKind>, 6> GarbleWords{{
+constexpr auto GarbleWords = std::to_array<std::pair<std::string_view, GarbleKind>>({
     {"empty", GarbleKind::Empty},
     {"null", GarbleKind::Null},
     {"kxr", GarbleKind::Kxr},
     {"trailing", GarbleKind::Trailing},
     {"noeol", GarbleKind::NoEol},
     {"noeol-exit", GarbleKind::NoEolExit},
-}};
+});
 
-constexpr std::array<std::pair<std::string_view, FloodKind>, 4> FloodWords{{
+constexpr auto FloodWords = std::to_array<std::pair<std::string_view, FloodKind>>({
     {"valid", FloodKind::Valid},
     {"badpv", FloodKind::BadPv},
     {"multipv", FloodKind::MultiPv},
     {"string", FloodKind::String},
-}};
+});
 
-constexpr std::array<std::pair<std::string_view, LineEnd>, 2> LineEndWords{{
+constexpr auto LineEndWords = std::to_array<std::pair<std::string_view, LineEnd>>({
     {"lf", LineEnd::Lf},
     {"crlf", LineEnd::CrLf},
-}};
+});
 
-constexpr std::array<std::pair<std::string_view, TokenSeparator>, 3> SeparatorWords{{
+constexpr auto SeparatorWords = std::to_array<std::pair<std::string_view, TokenSeparator>>({
     {"space", TokenSeparator::Space},
     {"tab", TokenSeparator::Tab},
     {"double", TokenSeparator::Double},
-}};
+});
 
 // Every argument the command line knows, each in one place.
 constexpr auto ArgumentRules = std::to_array<ArgumentRule>({

@@ -181,7 +181,7 @@ LoopControl uci_genfens(UciSession& session, const Command& command) {
     return LoopControl::Continue;
 }
 
-constexpr std::array<std::pair<std::string_view, UciHandler>, 10> UciCommands{{
+constexpr auto UciCommands = std::to_array<std::pair<std::string_view, UciHandler>>({
     {"uci", uci_uci},
     {"isready", uci_isready},
     {"setoption", uci_setoption},
@@ -192,7 +192,7 @@ constexpr std::array<std::pair<std::string_view, UciHandler>, 10> UciCommands{{
     {"ponderhit", uci_stop},
     {"genfens", uci_genfens},
     {"quit", uci_quit},
-}};
+});
 
 }  // namespace
 
