@@ -15,15 +15,29 @@ using velloran::Game;
 using velloran::Move;
 using velloran::Piece;
 
+namespace {
+
+// A number whose order is the byte order of a move text: the bytes from the most significant
+// end, padded with zeros, so a prefix sorts first. Move texts are at most five bytes.
+std::uint64_t text_order(std::string_view text) {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < sizeof key; ++i) {
+        key = key << 8 | (i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
+    }
+    return key;
+}
+
+}  // namespace
+
 std::vector<Move> sorted_legal_moves(const Game& game) {
-    std::vector<std::pair<std::string, Move>> texts;
-    for (const Move move : game.legal_moves()) texts.emplace_back(game.move_text(move), move);
-    std::stable_sort(texts.begin(), texts.end(),
+    std::vector<Move> moves = game.legal_moves();
+    std::vector<std::pair<std::uint64_t, Move>> keyed;
+    keyed.reserve(moves.size());
+    for (const Move move : moves) keyed.emplace_back(text_order(game.move_text(move)), move);
+    std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<Move> sorted;
-    sorted.reserve(texts.size());
-    for (const auto& entry : texts) sorted.push_back(entry.second);
-    return sorted;
+    for (std::size_t i = 0; i < keyed.size(); ++i) moves[i] = keyed[i].second;
+    return moves;
 }
 
 std::int32_t material_balance(const Board& board, Color side) {
