@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spawn.h"
+#include "child_process.h"
 
 namespace pawnlark::test {
 

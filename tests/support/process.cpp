@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "spawn.h"
+#include "child_process.h"
 
 namespace pawnlark::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "spawn.h"
+#include "child_process.h"
 
 #include <fcntl.h>
 #include <unistd.h>

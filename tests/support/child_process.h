@@ -1,5 +1,7 @@
 #pragma once
 
+// Named apart from the system <spawn.h>, which this directory on the include path would hide.
+
 #include <sys/types.h>
 
 #include <string>
