@@ -10,6 +10,7 @@
 #include "misbehaviour.h"
 #include "move_choice.h"
 #include "search.h"
+#include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
@@ -237,7 +238,7 @@ LoopControl cecp_black(CecpSession& session, const Command&) {
 // The engine's remaining time in centiseconds, for a flag fall on demand.
 LoopControl cecp_time(CecpSession& session, const Command& command) {
     if (command.tokens.size() > 1) {
-        if (const auto time = parse_unsigned<std::uint64_t>(command.tokens[1])) {
+        if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.tokens[1])) {
             session.state.time_cs = time;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <utility>
+#include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
@@ -16,11 +17,11 @@ struct ArgumentRule {
 };
 
 std::optional<std::uint32_t> read_ply(OptionValue value) {
-    return value ? parse_unsigned<std::uint32_t>(*value) : std::nullopt;
+    return value ? velloran::parse_unsigned<std::uint32_t>(*value) : std::nullopt;
 }
 
 std::uint64_t read_u64_or(OptionValue value, std::uint64_t fallback) {
-    return value ? parse_unsigned<std::uint64_t>(*value).value_or(fallback) : fallback;
+    return value ? velloran::parse_unsigned<std::uint64_t>(*value).value_or(fallback) : fallback;
 }
 
 // A word from a fixed list, or absent when the value is missing or unknown.

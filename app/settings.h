@@ -1,13 +1,10 @@
 #pragma once
 
-#include <charconv>
-#include <concepts>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace pawnlark {
 
@@ -87,29 +84,6 @@ struct Settings {
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
-
-// One or more decimal digits after at most one "+", fitting in T; leading zeros are fine.
-// Absent for anything else: a sign "-", blanks, an empty text or a value beyond T's range.
-template <std::unsigned_integral T>
-std::optional<T> parse_unsigned(std::string_view text) {
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-    }
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // Scans the arguments after the program name. Never fails: unrecognised arguments are
 // skipped, unreadable values take their fall-backs, the last occurrence of an option wins.

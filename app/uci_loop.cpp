@@ -13,6 +13,7 @@
 #include "move_choice.h"
 #include "openings.h"
 #include "search.h"
+#include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
@@ -99,7 +100,7 @@ std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran:
     const auto value_after = [&](std::string_view word) -> std::optional<std::uint64_t> {
         const auto at = std::find(command.tokens.begin(), command.tokens.end(), word);
         if (at == command.tokens.end() || at + 1 == command.tokens.end()) return std::nullopt;
-        return parse_unsigned<std::uint64_t>(*(at + 1));
+        return velloran::parse_unsigned<std::uint64_t>(*(at + 1));
     };
     if (const auto movetime = value_after("movetime")) return movetime;
     return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
@@ -166,12 +167,12 @@ LoopControl uci_stop(UciSession& session, const Command&) {
 LoopControl uci_genfens(UciSession& session, const Command& command) {
     const auto& tokens = command.tokens;
     const std::uint32_t count =
-        (tokens.size() > 1 ? parse_unsigned<std::uint32_t>(tokens[1]) : std::nullopt)
+        (tokens.size() > 1 ? velloran::parse_unsigned<std::uint32_t>(tokens[1]) : std::nullopt)
             .value_or(DefaultOpeningCount);
     std::uint64_t seed = session.settings.seed;
     if (const auto word = std::find(tokens.begin(), tokens.end(), std::string_view("seed"));
         word != tokens.end() && word + 1 != tokens.end()) {
-        seed = parse_unsigned<std::uint64_t>(*(word + 1)).value_or(seed);
+        seed = velloran::parse_unsigned<std::uint64_t>(*(word + 1)).value_or(seed);
     }
     // Printed as each position is finished: a huge count runs in constant memory.
     OpeningGenerator openings(seed);

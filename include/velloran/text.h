@@ -1,6 +1,10 @@
 #pragma once
 
+#include <charconv>
+#include <concepts>
+#include <optional>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace velloran {
@@ -11,5 +15,17 @@ namespace velloran {
 std::vector<std::string_view> split_whitespace(std::string_view text);
 // The text without Unicode White_Space at either end.
 std::string_view trim_whitespace(std::string_view text);
+
+// One or more decimal digits after at most one "+", fitting in T; leading zeros are fine.
+// Absent for anything else: a sign "-", blanks, an empty text or a value beyond T's range.
+template <std::unsigned_integral T>
+std::optional<T> parse_unsigned(std::string_view text) {
+    if (text.starts_with('+')) text.remove_prefix(1);
+    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
+    T value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
 
 }  // namespace velloran

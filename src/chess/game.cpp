@@ -17,16 +17,6 @@ constexpr std::uint32_t CounterMax = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t BoardHalfmoveMax = 100;
 constexpr std::uint32_t BoardFullmoveMax = 65535;
 
-// An unsigned 32-bit decimal: one optional "+", then digits only, no overflow.
-std::optional<std::uint32_t> read_counter(std::string_view text) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
-    std::uint32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
 // The file of the first (`outermost_last` false) or last rook letter in a rank text, counting
 // digits as runs of empty squares.
 std::optional<File> rook_file(std::string_view rank_text, char rook, bool outermost_last) {
@@ -135,8 +125,8 @@ Result<Game> Game::from_fen(std::string_view text, bool chess960) {
         fields.push_back("1");
     }
     if (fields.size() != 6) return bad_fen(text);
-    const auto halfmove = read_counter(fields[4]);
-    const auto fullmove_read = read_counter(fields[5]);
+    const auto halfmove = parse_unsigned<std::uint32_t>(fields[4]);
+    const auto fullmove_read = parse_unsigned<std::uint32_t>(fields[5]);
     if (!halfmove || !fullmove_read) return bad_fen(text);
     const std::uint32_t fullmove = *fullmove_read == 0 ? 1 : *fullmove_read;
 

@@ -5,6 +5,7 @@
 #include "rules/board_internal.h"
 #include "rules/zobrist.h"
 #include "velloran/rules/board.h"
+#include "velloran/text.h"
 
 namespace velloran {
 namespace {
@@ -33,29 +34,6 @@ private:
 
 constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr bool ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
-
-std::optional<Piece> piece_from_letter(char lower) {
-    switch (lower) {
-        case 'p': return Piece::Pawn;
-        case 'n': return Piece::Knight;
-        case 'b': return Piece::Bishop;
-        case 'r': return Piece::Rook;
-        case 'q': return Piece::Queen;
-        case 'k': return Piece::King;
-        default: return std::nullopt;
-    }
-}
-
-// An unsigned decimal with an optional leading '+', nothing else.
-template <typename T>
-std::optional<T> parse_unsigned(std::string_view text) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() < '0' || text.front() > '9') return std::nullopt;
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 // Castling rights need the king on its back rank and each rook on its side of the king.
 bool castling_consistent(const Board& board) {
@@ -120,7 +98,8 @@ Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
                     file = std::min(file + (c - '0'), 9);
                     continue;
                 }
-                const std::optional<Piece> piece = piece_from_letter(ascii_lower(c));
+                const char lowered = ascii_lower(c);
+                const std::optional<Piece> piece = parse_piece(std::string_view(&lowered, 1));
                 if (!piece || file >= 8) return FenError::InvalidBoard;
                 const Color color = ascii_upper(c) ? Color::White : Color::Black;
                 const Square s = make_square(file_from_index(file), rank_from_index(rank));

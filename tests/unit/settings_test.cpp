@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 #include <vector>
+#include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
@@ -17,21 +18,21 @@ Settings scan(std::initializer_list<std::string_view> arguments) {
 }
 
 TEST(ParseUnsigned, ReadsDigitsWithOptionalPlusAndLeadingZeros) {
-    EXPECT_EQ(parse_unsigned<std::uint64_t>("0"), 0u);
-    EXPECT_EQ(parse_unsigned<std::uint64_t>("+7"), 7u);
-    EXPECT_EQ(parse_unsigned<std::uint64_t>("007"), 7u);
-    EXPECT_EQ(parse_unsigned<std::uint64_t>("18446744073709551615"),
+    EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("0"), 0u);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("+7"), 7u);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("007"), 7u);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("18446744073709551615"),
               std::numeric_limits<std::uint64_t>::max());
-    EXPECT_EQ(parse_unsigned<std::uint32_t>("4294967295"), 4294967295u);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint32_t>("4294967295"), 4294967295u);
 }
 
 TEST(ParseUnsigned, RejectsSignsBlanksOtherCharactersAndOverflow) {
     for (const std::string_view text :
          {"", "+", "-", "-1", "-0", "++1", "+-1", " 1", "1 ", "1x", "0x10", "1.0", "1e3", "abc"}) {
-        EXPECT_EQ(parse_unsigned<std::uint64_t>(text), std::nullopt) << '"' << text << '"';
+        EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>(text), std::nullopt) << '"' << text << '"';
     }
-    EXPECT_EQ(parse_unsigned<std::uint64_t>("18446744073709551616"), std::nullopt);
-    EXPECT_EQ(parse_unsigned<std::uint32_t>("4294967296"), std::nullopt);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("18446744073709551616"), std::nullopt);
+    EXPECT_EQ(velloran::parse_unsigned<std::uint32_t>("4294967296"), std::nullopt);
 }
 
 TEST(ScanArguments, NoArgumentsGiveTheDefaults) {
