@@ -4,25 +4,14 @@
 #include <vector>
 
 #include "cecp_loop.h"
-#include "recording.h"
+#include "sessions.h"
 
 namespace pawnlark {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class CecpGameTest : public ::testing::Test {
-protected:
-    LoopControl send(std::string_view line) {
-        return handle_cecp_line(session, Command::from_line(line));
-    }
-
-    Settings settings;
-    test::RecordingOutput out;
-    test::RecordingSystem system;
-    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
-    CecpSession session{settings, out, system, generator, {}};
-};
+using CecpGameTest = test::CecpSessionTest;
 
 TEST_F(CecpGameTest, UsermoveCountsAndSetboardKeepsTheCount) {
     static_cast<void>(send("usermove e2e4 e7e5"));

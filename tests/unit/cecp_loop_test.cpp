@@ -5,19 +5,12 @@
 #include <sstream>
 #include <string>
 
-#include "recording.h"
+#include "sessions.h"
 
 namespace pawnlark {
 namespace {
 
-class CecpLoopTest : public ::testing::Test {
-protected:
-    Settings settings;
-    test::RecordingOutput out;
-    test::RecordingSystem system;
-    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
-    CecpSession session{settings, out, system, generator, {}};
-};
+using CecpLoopTest = test::CecpSessionTest;
 
 TEST_F(CecpLoopTest, QuitEndsTheLoopAndUciWordsAreIgnored) {
     std::istringstream in("uci\nisready\n  quit \nxboard\n");

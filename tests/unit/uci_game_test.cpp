@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "misbehaviour.h"
-#include "recording.h"
+#include "sessions.h"
 #include "uci_loop.h"
 
 namespace pawnlark {
@@ -13,18 +13,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class UciGameTest : public ::testing::Test {
-protected:
-    LoopControl send(std::string_view line) {
-        return handle_uci_line(session, Command::from_line(line));
-    }
-
-    Settings settings;
-    test::RecordingOutput out;
-    test::RecordingSystem system;
-    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
-    UciSession session{settings, out, system, generator, {}};
-};
+using UciGameTest = test::UciSessionTest;
 
 TEST_F(UciGameTest, PositionCountsOnlyThePlayedMoves) {
     EXPECT_EQ(send("position startpos moves e2e4 e2e4 e7e5 xx g1f3"), LoopControl::Continue);

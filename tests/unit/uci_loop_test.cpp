@@ -6,25 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "recording.h"
+#include "sessions.h"
 
 namespace pawnlark {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class UciLoopTest : public ::testing::Test {
-protected:
-    LoopControl send(std::string_view line) {
-        return handle_uci_line(session, Command::from_line(line));
-    }
-
-    Settings settings;
-    test::RecordingOutput out;
-    test::RecordingSystem system;
-    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
-    UciSession session{settings, out, system, generator, {}};
-};
+using UciLoopTest = test::UciSessionTest;
 
 TEST_F(UciLoopTest, UciAnswersTheHandshakeWithTheName) {
     settings.name = "Bob the engine";
