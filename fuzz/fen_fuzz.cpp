@@ -30,7 +30,7 @@ void check_moves(const velloran::Board& board, bool chess960) {
     using velloran::Piece;
     const std::vector<Move> moves = board.legal_moves();
     check(moves.size() == board.legal_piece_moves().move_count());
-    std::vector<bool> listed(64 * 64 * 3);
+    std::vector<bool> listed(std::size_t{64} * 64 * 3);
     constexpr std::array<std::optional<Piece>, 3> Promotions{std::nullopt, Piece::Knight,
                                                              Piece::Queen};
     auto slot = [](const Move& m) {

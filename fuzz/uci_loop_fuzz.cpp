@@ -14,6 +14,7 @@
 #include "settings.h"
 #include "uci_loop.h"
 #include "velloran/random/random_generator.h"
+#include "velloran/text.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr std::uint32_t OpeningBudget = pawnlark::DefaultOpeningCount;
 bool within_budget(const pawnlark::Command& command, std::uint32_t& budget) {
     if (command.word() != "genfens") return true;
     const std::uint32_t count =
-        (command.tokens.size() > 1 ? pawnlark::parse_unsigned<std::uint32_t>(command.tokens[1])
+        (command.tokens.size() > 1 ? velloran::parse_unsigned<std::uint32_t>(command.tokens[1])
                                    : std::nullopt)
             .value_or(pawnlark::DefaultOpeningCount);
     if (count > budget) return false;

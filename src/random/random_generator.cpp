@@ -24,12 +24,12 @@ std::uint32_t pcg32_next(std::uint64_t& state) {
 // contribution could carry into it.
 template <typename Word, typename Wide, typename Draw>
 Word widening_sample(Word range, Draw draw) {
-    constexpr int bits = sizeof(Word) * 8;
+    constexpr int Bits = sizeof(Word) * 8;
     const Wide product = static_cast<Wide>(draw()) * range;
-    auto high = static_cast<Word>(product >> bits);
+    auto high = static_cast<Word>(product >> Bits);
     const auto low = static_cast<Word>(product);
     if (low > static_cast<Word>(-range)) {
-        const auto extra = static_cast<Word>((static_cast<Wide>(draw()) * range) >> bits);
+        const auto extra = static_cast<Word>((static_cast<Wide>(draw()) * range) >> Bits);
         if (static_cast<Word>(low + extra) < low) ++high;
     }
     return high;

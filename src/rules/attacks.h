@@ -74,10 +74,10 @@ constexpr BitBoard ray_walk(int from, BitBoard occupied, int first_direction, in
 }  // namespace tables
 
 inline constexpr std::array<BitBoard, 64> KnightAttacks = [] {
-    constexpr std::array<Direction, 8> steps{
+    constexpr std::array<Direction, 8> Steps{
         {{1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}}};
     std::array<BitBoard, 64> out{};
-    for (int s = 0; s < 64; ++s) out[s] = tables::leaps(s, steps);
+    for (int s = 0; s < 64; ++s) out[s] = tables::leaps(s, Steps);
     return out;
 }();
 
@@ -89,12 +89,12 @@ inline constexpr std::array<BitBoard, 64> KingAttacks = [] {
 
 // Squares a pawn of the colour attacks (diagonally forward), per colour and square.
 inline constexpr std::array<std::array<BitBoard, 64>, 2> PawnAttacks = [] {
-    constexpr std::array<Direction, 2> white{{{-1, 1}, {1, 1}}};
-    constexpr std::array<Direction, 2> black{{{-1, -1}, {1, -1}}};
+    constexpr std::array<Direction, 2> WhiteSteps{{{-1, 1}, {1, 1}}};
+    constexpr std::array<Direction, 2> BlackSteps{{{-1, -1}, {1, -1}}};
     std::array<std::array<BitBoard, 64>, 2> out{};
     for (int s = 0; s < 64; ++s) {
-        out[0][s] = tables::leaps(s, white);
-        out[1][s] = tables::leaps(s, black);
+        out[0][s] = tables::leaps(s, WhiteSteps);
+        out[1][s] = tables::leaps(s, BlackSteps);
     }
     return out;
 }();

@@ -96,7 +96,7 @@ void expect_is_legal_matches_list(const Board& board) {
     auto slot = [](Square from, Square to, std::optional<Piece> promotion) {
         return (index(from) * 64 + index(to)) * 7 + (promotion ? index(*promotion) + 1 : 0);
     };
-    std::vector<bool> listed(64 * 64 * 7);
+    std::vector<bool> listed(std::size_t{64} * 64 * 7);
     const std::vector<Move> moves = board.legal_moves();
     for (const Move& move : moves) {
         EXPECT_FALSE(listed[slot(move.from, move.to, move.promotion)]) << "twice: " << move.text();

@@ -202,7 +202,7 @@ std::string chess960_start(unsigned n) {
     std::string rank(8, ' ');
     rank[2 * (n % 4) + 1] = 'b';
     n /= 4;
-    rank[2 * (n % 4)] = 'b';
+    rank[std::size_t{2} * (n % 4)] = 'b';
     n /= 4;
     const auto place_nth_free = [&](unsigned nth, char piece) {
         for (char& square : rank) {

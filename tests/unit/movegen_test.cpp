@@ -24,6 +24,7 @@ Board read(std::string_view text, bool chess960 = false) {
 
 std::vector<std::string> texts(const std::vector<Move>& moves) {
     std::vector<std::string> out;
+    out.reserve(moves.size());
     for (const Move& m : moves) out.push_back(m.text());
     return out;
 }

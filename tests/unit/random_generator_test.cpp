@@ -186,28 +186,28 @@ TEST(RandomGeneratorSampleRange, SingleValueRangeStillConsumesOneWord) {
 
 TEST(RandomGeneratorSampleRange, PathWidthFollowsHighNotRange) {
     const auto words = stream(42, 3);
-    constexpr std::uint64_t max32 = 0xFFFFFFFFULL;
+    constexpr std::uint64_t Max32 = 0xFFFFFFFFULL;
 
     // high = 2^32 - 1: one 32-bit word.
     auto generator = RandomGenerator::with_seed(42);
-    EXPECT_EQ(generator.sample_range(max32 - 1, max32), max32 - 1);
+    EXPECT_EQ(generator.sample_range(Max32 - 1, Max32), Max32 - 1);
     EXPECT_EQ(generator.next_word32(), words[1]);
 
     // high = 2^32: a 64-bit draw even though the range is 1.
     generator = RandomGenerator::with_seed(42);
-    EXPECT_EQ(generator.sample_range(max32, max32 + 1), max32);
+    EXPECT_EQ(generator.sample_range(Max32, Max32 + 1), Max32);
     EXPECT_EQ(generator.next_word32(), words[2]);
 
     // (x * 2^32) >> 64 is the high word, and the low half can never pass the threshold.
     generator = RandomGenerator::with_seed(42);
-    EXPECT_EQ(generator.sample_range(0, max32 + 1), words[1]);
+    EXPECT_EQ(generator.sample_range(0, Max32 + 1), words[1]);
     EXPECT_EQ(generator.next_word32(), words[2]);
 }
 
 TEST(RandomGeneratorSampleRange, SecondDrawCarriesWhenItOutgrowsTheFirst) {
     // With range 2^32 - 1, x * range = (x - 1) * 2^32 + (2^32 - x): the low half passes the
     // threshold 1 for any x > 1, and the second draw y carries exactly when y > x.
-    constexpr std::uint64_t max32 = 0xFFFFFFFFULL;
+    constexpr std::uint64_t Max32 = 0xFFFFFFFFULL;
     const auto words = stream(42, 2001);
     auto generator = RandomGenerator::with_seed(42);
     int carries = 0;
@@ -216,7 +216,7 @@ TEST(RandomGeneratorSampleRange, SecondDrawCarriesWhenItOutgrowsTheFirst) {
         const std::uint32_t y = words[i + 1];
         ASSERT_GT(x, 1U);
         const std::uint64_t expected = x - 1 + (y > x ? 1 : 0);
-        ASSERT_EQ(generator.sample_range(0, max32), expected) << i;
+        ASSERT_EQ(generator.sample_range(0, Max32), expected) << i;
         carries += y > x ? 1 : 0;
     }
     EXPECT_GT(carries, 0);
@@ -226,7 +226,7 @@ TEST(RandomGeneratorSampleRange, SecondDrawCarriesWhenItOutgrowsTheFirst) {
 
 TEST(RandomGeneratorSampleRange, WideSecondDrawUsesTwoMoreWords) {
     // The same identity in 64 bits, range 2^64 - 1: four words per sample.
-    constexpr std::uint64_t max64 = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::uint64_t Max64 = std::numeric_limits<std::uint64_t>::max();
     const auto words = stream(42, 801);
     const auto joined = [&words](std::size_t i) {
         return std::uint64_t{words[i + 1]} << 32 | words[i];
@@ -235,7 +235,7 @@ TEST(RandomGeneratorSampleRange, WideSecondDrawUsesTwoMoreWords) {
     for (std::size_t i = 0; i < 800; i += 4) {
         const std::uint64_t x = joined(i);
         const std::uint64_t y = joined(i + 2);
-        ASSERT_EQ(generator.sample_range(0, max64), x - 1 + (y > x ? 1 : 0)) << i;
+        ASSERT_EQ(generator.sample_range(0, Max64), x - 1 + (y > x ? 1 : 0)) << i;
     }
     EXPECT_EQ(generator.next_word32(), words[800]);
 }
@@ -267,16 +267,16 @@ TEST(RandomGeneratorSampleInclusive, NoiseReachesBothEndsAndNeverPassesThem) {
 }
 
 TEST(RandomGeneratorSampleInclusive, FullAndSingleValueRanges) {
-    constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t IntMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t IntMax = std::numeric_limits<std::int32_t>::max();
     const auto words = stream(42, 5);
     auto generator = RandomGenerator::with_seed(42);
     // All 2^32 values: the word itself, reinterpreted.
-    EXPECT_EQ(generator.sample_range_inclusive_i32(int_min, int_max), static_cast<std::int32_t>(words[0]));
+    EXPECT_EQ(generator.sample_range_inclusive_i32(IntMin, IntMax), static_cast<std::int32_t>(words[0]));
     EXPECT_EQ(generator.sample_range_inclusive_i32(5, 5), 5);
     // 2^32 - 1 values from the bottom: low + (x - 1 + carry), wrapping.
     const std::uint32_t offset = words[2] - 1 + (words[3] > words[2] ? 1 : 0);
-    EXPECT_EQ(generator.sample_range_inclusive_i32(int_min, int_max - 1),
+    EXPECT_EQ(generator.sample_range_inclusive_i32(IntMin, IntMax - 1),
               static_cast<std::int32_t>(0x80000000U + offset));
     EXPECT_EQ(generator.next_word32(), words[4]);
 }
