@@ -113,7 +113,7 @@ std::uint32_t saturating_increment(std::uint32_t value) {
 }  // namespace
 
 Game::Game(Board board, std::uint32_t halfmove, std::uint32_t fullmove, bool chess960)
-    : board_(std::move(board)), history_{board_}, halfmove_(halfmove), fullmove_(fullmove),
+    : board_(board), history_{board_}, halfmove_(halfmove), fullmove_(fullmove),
       chess960_(chess960) {}
 
 Game Game::new_game() { return Game(Board::startpos(), 0, 1, false); }
@@ -146,9 +146,9 @@ Result<Game> Game::from_fen(std::string_view text, bool chess960) {
     board_fen += ' ';
     board_fen += std::to_string(std::min(fullmove, BoardFullmoveMax));
 
-    auto board = Board::from_fen(board_fen, chess960);
+    const auto board = Board::from_fen(board_fen, chess960);
     if (!board) return bad_fen(text);
-    return Game(std::move(board).value(), *halfmove, fullmove, chess960);
+    return Game(board.value(), *halfmove, fullmove, chess960);
 }
 
 std::string Game::to_fen() const {
