@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs clang-tidy 14 with the checks of .clang-tidy (and bench/.clang-tidy) over every C++
-# source of the project: core, front end, tests, benchmarks and fuzzers. The compile commands
-# come from a clang configuration (configured only, nothing is built). Any finding fails.
+# source of the project: core, front end, tests, benchmarks, fuzzers and tools. The compile
+# commands come from a clang configuration (configured only, nothing is built). Any finding
+# fails.
 # Usage: scripts/tidy.sh [build directory (default build/tidy)] [source files (default all)]
 set -euo pipefail
 
@@ -16,7 +17,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD
 if (($# > 0)); then
     sources=("$@")
 else
-    mapfile -t sources < <(cd "$root" && find src app tests bench fuzz -name '*.cpp' | sort)
+    mapfile -t sources < <(cd "$root" && find src app tests bench fuzz tools -name '*.cpp' | sort)
 fi
 echo "clang-tidy: ${#sources[@]} files"
 cd "$root"
