@@ -2,17 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "games.h"
+
 #include <string>
 #include <vector>
 
 namespace velloran {
 namespace {
 
-Game read(std::string_view fen, bool chess960 = false) {
-    auto game = Game::from_fen(fen, chess960);
-    EXPECT_TRUE(game.has_value()) << fen;
-    return std::move(game).value();
-}
+using velloran::test::read_game;
 
 void play_all(Game& game, const std::vector<std::string>& texts) {
     for (const auto& text : texts) {
@@ -33,7 +31,7 @@ TEST(GameNew, IsTheStandardStartPosition) {
 }
 
 TEST(GameFromFen, FourFieldsGetDefaultClocks) {
-    EXPECT_EQ(read("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -").to_fen(), StartFen);
+    EXPECT_EQ(read_game("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -").to_fen(), StartFen);
 }
 
 TEST(GameFromFen, FiveOrSevenFieldsFail) {
@@ -51,11 +49,11 @@ TEST(GameFromFen, AcceptsAnyUnicodeWhiteSpaceBetweenFields) {
     const std::string fen =
         "\t rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR\t\tw  KQkq\xC2\xA0-\xE3\x80\x80"
         "0 1 \n";
-    EXPECT_EQ(read(fen).to_fen(), StartFen);
+    EXPECT_EQ(read_game(fen).to_fen(), StartFen);
 }
 
 TEST(GameFromFen, KeepsClocksBeyondTheBoardLimits) {
-    const Game game = read("4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
+    const Game game = read_game("4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
     EXPECT_EQ(game.halfmove(), 150u);
     EXPECT_EQ(game.fullmove(), 70000u);
     EXPECT_EQ(game.board().halfmove_clock(), 100);
@@ -65,7 +63,7 @@ TEST(GameFromFen, KeepsClocksBeyondTheBoardLimits) {
 }
 
 TEST(GameFromFen, FullmoveZeroReadsAsOneAndPlusIsAllowed) {
-    EXPECT_EQ(read("4k3/8/8/8/8/8/8/R3K3 w - - +7 0").to_fen(), "4k3/8/8/8/8/8/8/R3K3 w - - 7 1");
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - +7 0").to_fen(), "4k3/8/8/8/8/8/8/R3K3 w - - 7 1");
 }
 
 TEST(GameFromFen, RejectsNegativeAndNonNumericClocks) {
@@ -75,13 +73,13 @@ TEST(GameFromFen, RejectsNegativeAndNonNumericClocks) {
           "4k3/8/8/8/8/8/8/R3K3 w - - + 1"}) {
         EXPECT_FALSE(Game::from_fen(fen, false).has_value()) << fen;
     }
-    EXPECT_EQ(read("4k3/8/8/8/8/8/8/R3K3 w - - 0 4294967295").fullmove(), 4294967295u);
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - 0 4294967295").fullmove(), 4294967295u);
 }
 
 TEST(GameFromFen, Chess960TurnsKqIntoOutermostRookFiles) {
-    EXPECT_EQ(read(StartFen, true).to_fen(),
+    EXPECT_EQ(read_game(StartFen, true).to_fen(),
               "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1");
-    const Game game = read("1r1k2r1/pppppppp/8/8/8/8/PPPPPPPP/1R1K2R1 w KQkq - 0 1", true);
+    const Game game = read_game("1r1k2r1/pppppppp/8/8/8/8/PPPPPPPP/1R1K2R1 w KQkq - 0 1", true);
     EXPECT_EQ(game.to_fen(), "1r1k2r1/pppppppp/8/8/8/8/PPPPPPPP/1R1K2R1 w GBgb - 0 1");
     EXPECT_EQ(game.board().castling(Color::White).short_file, File::G);
     EXPECT_EQ(game.board().castling(Color::White).long_file, File::B);
@@ -105,7 +103,7 @@ TEST(GameToFen, ShowsEnPassantOnlyWhenACaptureIsLegal) {
 
 TEST(GameToFen, HidesEnPassantWhenTheCapturingPawnIsPinned) {
     // The e5 pawn is pinned along the e-file: d6 is not usable.
-    const Game game = read("4r1k1/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+    const Game game = read_game("4r1k1/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
     EXPECT_EQ(game.to_fen(), "4r1k1/8/8/3pP3/8/8/8/4K3 w - - 0 1");
 }
 
@@ -124,7 +122,7 @@ TEST(GamePlay, CountsFromThePositionBeforeTheMove) {
 }
 
 TEST(GamePlay, CastlingIsReversibleAndCapturesAreNot) {
-    Game game = read("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 5 10");
+    Game game = read_game("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 5 10");
     play_all(game, {"e1g1"});
     EXPECT_EQ(game.halfmove(), 6u);
     EXPECT_EQ(game.history().size(), 2u);
@@ -135,7 +133,7 @@ TEST(GamePlay, CastlingIsReversibleAndCapturesAreNot) {
 }
 
 TEST(GamePlay, CountersSaturate) {
-    Game game = read("4k3/8/8/8/8/8/8/R3K3 b - - 4294967295 4294967295");
+    Game game = read_game("4k3/8/8/8/8/8/8/R3K3 b - - 4294967295 4294967295");
     play_all(game, {"e8d8"});
     EXPECT_EQ(game.halfmove(), 4294967295u);
     EXPECT_EQ(game.fullmove(), 4294967295u);
@@ -165,7 +163,7 @@ TEST(GameStatus, IrreversibleMoveForgetsEarlierPositions) {
 TEST(GameStatus, UnusableEnPassantDoesNotMakeADifferentPosition) {
     // After e2e4 the board has an en passant file nobody can use; coming back to the position
     // later (without it) is the same position.
-    Game game = read("4k3/8/8/8/8/8/4P3/4K1N1 w - - 0 1");
+    Game game = read_game("4k3/8/8/8/8/8/4P3/4K1N1 w - - 0 1");
     play_all(game, {"e2e4", "e8d8", "g1f3", "d8e8", "f3g1", "e8d8", "g1f3", "d8e8", "f3g1"});
     EXPECT_EQ(game.status(), GameStatus::ThreefoldRepetition);
 }
@@ -176,25 +174,25 @@ TEST(GameStatus, InsufficientMaterial) {
           "4k3/8/8/8/8/8/8/1N2K3 b - - 0 1", "2b1k3/8/8/8/8/8/8/3BKB2 w - - 0 1",
           "3bk3/8/8/8/8/8/8/2B1K3 w - - 0 1",
           "4k3/8/8/8/8/8/8/2B1K1B1 w - - 0 1"}) {
-        EXPECT_EQ(read(fen).status(), GameStatus::InsufficientMaterial) << fen;
+        EXPECT_EQ(read_game(fen).status(), GameStatus::InsufficientMaterial) << fen;
     }
     for (const std::string_view fen :
          {"1n2k3/8/8/8/8/8/8/1N2K3 w - - 0 1", "4k3/8/8/8/8/8/8/1NN1K3 w - - 0 1",
           "1n2k3/8/8/8/8/8/8/2B1K3 w - - 0 1", "2b1k3/8/8/8/8/8/8/2B1K3 w - - 0 1",
           "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"}) {
-        EXPECT_EQ(read(fen).status(), GameStatus::Ongoing) << fen;
+        EXPECT_EQ(read_game(fen).status(), GameStatus::Ongoing) << fen;
     }
 }
 
 TEST(GameStatus, MoveCountRules) {
-    EXPECT_EQ(read("4k3/8/8/8/8/8/8/R3K3 w - - 99 80").status(), GameStatus::Ongoing);
-    EXPECT_EQ(read("4k3/8/8/8/8/8/8/R3K3 w - - 100 80").status(), GameStatus::FiftyMoveRule);
-    EXPECT_EQ(read("4k3/8/8/8/8/8/8/R3K3 w - - 149 80").status(), GameStatus::FiftyMoveRule);
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - 99 80").status(), GameStatus::Ongoing);
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - 100 80").status(), GameStatus::FiftyMoveRule);
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - 149 80").status(), GameStatus::FiftyMoveRule);
 }
 
 TEST(GameStatus, MateAndStalemateComeFirst) {
-    EXPECT_EQ(read("R3k3/8/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Checkmate);
-    EXPECT_EQ(read("4k3/4P3/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Stalemate);
+    EXPECT_EQ(read_game("R3k3/8/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Checkmate);
+    EXPECT_EQ(read_game("4k3/4P3/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Stalemate);
 }
 
 // A Chess960 start position from a number, by the usual placement rules.
@@ -232,13 +230,13 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
     };
     for (unsigned playout = 0; playout < 400; ++playout) {
         const bool chess960 = playout % 2 == 1;
-        Game game = chess960 ? read(chess960_start(static_cast<unsigned>(next(960))), true)
+        Game game = chess960 ? read_game(chess960_start(static_cast<unsigned>(next(960))), true)
                              : Game::new_game();
         for (int ply = 0; ply < 120 && game.status() == GameStatus::Ongoing; ++ply) {
             const std::vector<Move> moves = game.legal_moves();
             game.play(moves[next(moves.size())]);
             const std::string fen = game.to_fen();
-            const Game again = read(fen, chess960);
+            const Game again = read_game(fen, chess960);
             ASSERT_EQ(again.to_fen(), fen);
             ASSERT_TRUE(same_position(again.board(), game.board())) << fen;
             ASSERT_EQ(again.legal_moves(), game.legal_moves()) << fen;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "games.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -9,14 +11,10 @@
 namespace pawnlark {
 namespace {
 
+using velloran::test::read_game;
+
 using velloran::Game;
 using velloran::RandomGenerator;
-
-Game read(std::string_view fen, bool chess960 = false) {
-    auto game = Game::from_fen(fen, chess960);
-    EXPECT_TRUE(game.has_value()) << fen;
-    return std::move(game).value();
-}
 
 std::vector<std::string> sorted_texts(const Game& game) {
     std::vector<std::string> texts;
@@ -34,15 +32,15 @@ TEST(SortedLegalMoves, StartPositionInTextOrder) {
 }
 
 TEST(SortedLegalMoves, PromotionsSortByLetter) {
-    const auto texts = sorted_texts(read("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1"));
+    const auto texts = sorted_texts(read_game("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1"));
     EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 4),
               (std::vector<std::string>{"b7b8b", "b7b8n", "b7b8q", "b7b8r"}));
 }
 
 TEST(SortedLegalMoves, Chess960FlagChangesCastlingText) {
     const std::string_view fen = "4k3/8/8/8/8/8/8/4K2R w K - 0 1";
-    const auto standard = sorted_texts(read(fen));
-    const auto chess960 = sorted_texts(read(fen, true));
+    const auto standard = sorted_texts(read_game(fen));
+    const auto chess960 = sorted_texts(read_game(fen, true));
     EXPECT_NE(std::find(standard.begin(), standard.end(), "e1g1"), standard.end());
     EXPECT_NE(std::find(chess960.begin(), chess960.end(), "e1h1"), chess960.end());
     EXPECT_EQ(std::find(chess960.begin(), chess960.end(), "e1g1"), chess960.end());
@@ -76,7 +74,7 @@ TEST(ChooseMove, NoMoveDrawsNothing) {
              {"R3k3/8/4K3/8/8/8/8/8 b - - 0 1", "4k3/4P3/4K3/8/8/8/8/8 b - - 0 1"}) {
             auto generator = RandomGenerator::with_seed(7);
             auto reference = RandomGenerator::with_seed(7);
-            EXPECT_FALSE(choose_move(read(fen), generator, random));
+            EXPECT_FALSE(choose_move(read_game(fen), generator, random));
             EXPECT_EQ(generator.next_word32(), reference.next_word32());
         }
     }
@@ -84,7 +82,7 @@ TEST(ChooseMove, NoMoveDrawsNothing) {
 
 TEST(ChooseMove, SingleLegalMoveStillDrawsOnce) {
     // The rook holds the b-file: the king's only move is a8a7.
-    const Game game = read("k7/8/8/8/8/8/8/1R5K b - - 0 1");
+    const Game game = read_game("k7/8/8/8/8/8/8/1R5K b - - 0 1");
     ASSERT_EQ(game.legal_moves().size(), 1u);
     for (const bool random : {false, true}) {
         auto generator = RandomGenerator::with_seed(3);
@@ -101,7 +99,7 @@ TEST(ChooseMove, SingleLegalMoveStillDrawsOnce) {
 
 TEST(ChooseMove, CapturesAnUndefendedOrDefendedQueen) {
     // The queen on d5 is defended by the e6 pawn; replies are never looked at.
-    const Game game = read("4k3/8/4p3/3q4/8/8/3R4/4K3 w - - 0 1");
+    const Game game = read_game("4k3/8/4p3/3q4/8/8/3R4/4K3 w - - 0 1");
     for (std::uint64_t seed = 0; seed < 20; ++seed) {
         auto generator = RandomGenerator::with_seed(seed);
         const auto choice = choose_move(game, generator, false);
@@ -113,7 +111,7 @@ TEST(ChooseMove, CapturesAnUndefendedOrDefendedQueen) {
 
 TEST(ChooseMove, AlwaysFindsMateInOne) {
     // A back-rank mate; every other move keeps the material level.
-    const Game game = read("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
+    const Game game = read_game("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1");
     for (std::uint64_t seed = 0; seed < 20; ++seed) {
         auto generator = RandomGenerator::with_seed(seed);
         const auto choice = choose_move(game, generator, false);
@@ -126,7 +124,7 @@ TEST(ChooseMove, AlwaysFindsMateInOne) {
 
 TEST(ChooseMove, DisplacedKingCastlingNeverStopsTheChoice) {
     // Standard mode, king on f1 with both rights: f1c1 does not read back.
-    const Game game = read("4k3/8/8/8/8/8/8/R4K1R w KQ - 0 1");
+    const Game game = read_game("4k3/8/8/8/8/8/8/R4K1R w KQ - 0 1");
     for (std::uint64_t seed = 0; seed < 50; ++seed) {
         auto generator = RandomGenerator::with_seed(seed);
         const auto choice = choose_move(game, generator, false);
@@ -137,7 +135,7 @@ TEST(ChooseMove, DisplacedKingCastlingNeverStopsTheChoice) {
 }
 
 TEST(MaterialBalance, CountsFromTheGivenSide) {
-    const Game game = read("rnbqkbnr/pppppppp/8/8/8/8/8/4K3 w kq - 0 1");
+    const Game game = read_game("rnbqkbnr/pppppppp/8/8/8/8/8/4K3 w kq - 0 1");
     EXPECT_EQ(material_balance(game.board(), velloran::Color::White),
               -(8 * 100 + 2 * 300 + 2 * 320 + 2 * 500 + 900));
     EXPECT_EQ(material_balance(Game::new_game().board(), velloran::Color::Black), 0);

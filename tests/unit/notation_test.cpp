@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "games.h"
+
 #include "velloran/chess/game.h"
 
 namespace velloran {
 namespace {
 
-Game read(std::string_view fen, bool chess960 = false) {
-    auto game = Game::from_fen(fen, chess960);
-    EXPECT_TRUE(game.has_value()) << fen;
-    return std::move(game).value();
-}
+using velloran::test::read_game;
 
 std::string parse_error(const Game& game, std::string_view text) {
     const auto move = game.parse_move(text);
@@ -48,7 +46,7 @@ TEST(ParseMove, ErrorsQuoteTheTextAsReceived) {
 }
 
 TEST(ParseMove, PromotionNeedsALetter) {
-    const Game game = read("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
+    const Game game = read_game("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1");
     EXPECT_EQ(parsed(game, "b7b8q").promotion, Piece::Queen);
     EXPECT_EQ(parsed(game, "b7b8n").promotion, Piece::Knight);
     EXPECT_EQ(parse_error(game, "b7b8"), "illegal move 'b7b8'");
@@ -57,7 +55,7 @@ TEST(ParseMove, PromotionNeedsALetter) {
 }
 
 TEST(StandardNotation, CastlingBothWaysReadsAndWritesTheKingsTwoSquareMove) {
-    const Game game = read(Castles);
+    const Game game = read_game(Castles);
     const Move short_castle{Square::E1, Square::H1, std::nullopt};
     const Move long_castle{Square::E1, Square::A1, std::nullopt};
     EXPECT_EQ(parsed(game, "e1g1"), short_castle);
@@ -70,14 +68,14 @@ TEST(StandardNotation, CastlingBothWaysReadsAndWritesTheKingsTwoSquareMove) {
 }
 
 TEST(StandardNotation, WithoutTheRightE1g1IsAnOrdinaryMove) {
-    const Game game = read("r3k2r/8/8/8/8/8/8/R3K2R w Qkq - 0 1");
+    const Game game = read_game("r3k2r/8/8/8/8/8/8/R3K2R w Qkq - 0 1");
     EXPECT_EQ(parse_error(game, "e1g1"), "illegal move 'e1g1'");
-    const Game rook = read("3k4/8/8/8/8/8/8/R3R2K w - - 0 1");
+    const Game rook = read_game("3k4/8/8/8/8/8/8/R3R2K w - - 0 1");
     EXPECT_EQ(parsed(rook, "e1g1"), (Move{Square::E1, Square::G1, std::nullopt}) );
 }
 
 TEST(StandardNotation, DisplacedKingWritesKingFilesButReadsOnlyFromE1) {
-    const Game game = read("4k3/8/8/8/8/8/8/R4K1R w KQ - 0 1");
+    const Game game = read_game("4k3/8/8/8/8/8/8/R4K1R w KQ - 0 1");
     const Move short_castle{Square::F1, Square::H1, std::nullopt};
     const Move long_castle{Square::F1, Square::A1, std::nullopt};
     EXPECT_EQ(game.move_text(short_castle), "f1g1");
@@ -87,12 +85,12 @@ TEST(StandardNotation, DisplacedKingWritesKingFilesButReadsOnlyFromE1) {
 }
 
 TEST(Chess960Notation, CastlingIsKingOntoRook) {
-    const Game game = read(Castles, true);
+    const Game game = read_game(Castles, true);
     const Move short_castle{Square::E1, Square::H1, std::nullopt};
     EXPECT_EQ(parsed(game, "e1h1"), short_castle);
     EXPECT_EQ(game.move_text(short_castle), "e1h1");
     EXPECT_EQ(parse_error(game, "e1g1"), "illegal move 'e1g1'");
-    const Game black = read("rk6/8/8/8/8/8/8/RK6 b Qq - 0 1", true);
+    const Game black = read_game("rk6/8/8/8/8/8/8/RK6 b Qq - 0 1", true);
     EXPECT_EQ(black.move_text(parsed(black, "b8a8")), "b8a8");
 }
 
@@ -101,7 +99,7 @@ TEST(Notation, EveryLegalMoveRoundTripsInBothModes) {
         for (const std::string_view fen :
              {Castles, std::string_view("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"),
               std::string_view("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1")}) {
-            const Game game = read(fen, chess960);
+            const Game game = read_game(fen, chess960);
             for (const Move move : game.legal_moves()) {
                 EXPECT_EQ(parsed(game, game.move_text(move)), move) << game.move_text(move);
             }

@@ -1,1 +1,0 @@
-// Anchors the support library so it builds before any helper lands.
