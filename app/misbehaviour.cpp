@@ -34,21 +34,23 @@ void write_flood(Output& out, const Settings& settings, bool cecp,
                  const std::optional<std::string>& first_move) {
     for (std::uint32_t depth = 1; depth <= settings.flood_lines && depth != 0; ++depth) {
         const std::string d = std::to_string(depth);
+        std::string line;
         if (cecp) {
-            out.line(d + " 0 0 " + d + (first_move ? " " + *first_move : ""));
-            continue;
+            line.append(d).append(" 0 0 ").append(d);
+            if (first_move) line.append(" ").append(*first_move);
+        } else if (settings.flood_kind == FloodKind::String) {
+            line = "info string score cp 100000 pv a1a1";
+        } else {
+            const bool second = settings.flood_kind == FloodKind::MultiPv && depth % 2 == 0;
+            line.append("info depth ").append(d).append(" seldepth ").append(d);
+            line.append(second ? " multipv 2" : " multipv 1");
+            line.append(" score cp 0 nodes ").append(d).append(" nps 1000 time 0");
+            const bool bad_pv = settings.flood_kind == FloodKind::BadPv;
+            if (first_move || bad_pv) line.append(" pv");
+            if (first_move) line.append(" ").append(*first_move);
+            if (bad_pv) line.append(" a1a1");
         }
-        std::string pv;
-        switch (settings.flood_kind) {
-            case FloodKind::String: out.line("info string score cp 100000 pv a1a1"); continue;
-            case FloodKind::BadPv: pv = " pv " + (first_move ? *first_move + " " : "") + "a1a1"; break;
-            case FloodKind::Valid:
-            case FloodKind::MultiPv: pv = first_move ? " pv " + *first_move : ""; break;
-        }
-        const char* multipv =
-            settings.flood_kind == FloodKind::MultiPv && depth % 2 == 0 ? "2" : "1";
-        out.line("info depth " + d + " seldepth " + d + " multipv " + multipv +
-                 " score cp 0 nodes " + d + " nps 1000 time 0" + pv);
+        out.line(line);
     }
 }
 
