@@ -21,28 +21,15 @@
 #include <vector>
 
 #include "engine_process.h"
+#include "child_facts.h"
 
 namespace {
 
+using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::peak_rss_kib;
+
 using Clock = std::chrono::steady_clock;
 using pawnlark::test::EngineProcess;
-
-std::string pawnlark_binary() {
-    const char* path = std::getenv("PAWNLARK_BINARY");
-    return path != nullptr ? path : PAWNLARK_BINARY_PATH;
-}
-
-// VmHWM of a running process, in KiB; 0 if unreadable.
-long peak_rss_kib(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
-}
 
 long own_peak_rss_kib() {
     std::ifstream status("/proc/self/status");

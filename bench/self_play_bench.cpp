@@ -16,8 +16,11 @@
 
 #include "engine_process.h"
 #include "velloran/chess/game.h"
+#include "child_facts.h"
 
 namespace {
+
+using pawnlark::bench::pawnlark_binary;
 
 using Clock = std::chrono::steady_clock;
 using velloran::Game;
@@ -25,11 +28,6 @@ using velloran::GameStatus;
 
 constexpr int MaxPlies = 600;
 constexpr std::chrono::milliseconds ReplyTimeout{10000};
-
-std::string pawnlark_binary() {
-    const char* path = std::getenv("PAWNLARK_BINARY");
-    return path != nullptr ? path : PAWNLARK_BINARY_PATH;
-}
 
 std::vector<std::string> engine_arguments(std::uint64_t seed, bool random) {
     std::vector<std::string> words{"--seed", std::to_string(seed), "--delay-ms", "0"};

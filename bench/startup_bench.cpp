@@ -24,18 +24,14 @@
 #include <string_view>
 #include <vector>
 
+#include "child_facts.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::peak_rss_kib;
 
-std::string pawnlark_binary() {
-    if (const char* path = std::getenv("PAWNLARK_BINARY")) {
-        return path;
-    }
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
-            "pawnlark")
-        .string();
-}
+using Clock = std::chrono::steady_clock;
 
 struct Spawned {
     pid_t pid = -1;
@@ -93,18 +89,6 @@ void read_until(int fd, std::string_view text) {
         }
         seen.append(buffer, static_cast<std::size_t>(count));
     }
-}
-
-// The peak resident set of the running child's own image, in KiB; 0 if unreadable.
-long peak_rss_kib(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
 }
 
 void finish(Spawned& child) {

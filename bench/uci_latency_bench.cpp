@@ -23,8 +23,11 @@
 #include "move_choice.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
+#include "child_facts.h"
 
 namespace {
+
+using pawnlark::bench::pawnlark_binary;
 
 using Clock = std::chrono::steady_clock;
 using velloran::Game;
@@ -33,11 +36,6 @@ using velloran::Move;
 
 constexpr std::chrono::milliseconds ReplyTimeout{10000};
 constexpr std::size_t LongestGame = 300;
-
-std::string pawnlark_binary() {
-    const char* path = std::getenv("PAWNLARK_BINARY");
-    return path != nullptr ? path : PAWNLARK_BINARY_PATH;
-}
 
 std::vector<std::string> long_game(std::size_t plies) {
     for (std::uint64_t seed = 1;; ++seed) {
