@@ -18,10 +18,10 @@ struct CecpState {
     bool chess960 = false;        // mode of the games later "setboard" commands build
     std::uint32_t ply = 0;        // counts accepted moves and searches asked for, for the faults
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
+    std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
     // Standard xboard play only (--cecp-standard): the engine answers the opponent's moves by
     // itself while force mode is off and its side is to move.
     bool force = false;
-    std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
     std::optional<velloran::Color> engine_side;
 };
 
