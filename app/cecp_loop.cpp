@@ -1,4 +1,4 @@
-#include "cecp_loop.h"
+#include "app/cecp_loop.h"
 
 #include <array>
 #include <string>
@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "command_loop.h"
-#include "misbehaviour.h"
-#include "move_choice.h"
-#include "search.h"
+#include "app/command_loop.h"
+#include "app/misbehaviour.h"
+#include "app/move_choice.h"
+#include "app/search.h"
 #include "velloran/text.h"
 
 namespace pawnlark {

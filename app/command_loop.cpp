@@ -1,4 +1,4 @@
-#include "command_loop.h"
+#include "app/command_loop.h"
 
 namespace pawnlark {
 

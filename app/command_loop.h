@@ -3,8 +3,8 @@
 #include <functional>
 #include <istream>
 
-#include "io.h"
-#include "system.h"
+#include "app/io.h"
+#include "app/system.h"
 
 namespace pawnlark {
 

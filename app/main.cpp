@@ -3,12 +3,12 @@
 #include <string_view>
 #include <vector>
 
-#include "cecp_loop.h"
-#include "io.h"
-#include "reply_format.h"
-#include "settings.h"
-#include "system.h"
-#include "uci_loop.h"
+#include "app/cecp_loop.h"
+#include "app/io.h"
+#include "app/reply_format.h"
+#include "app/settings.h"
+#include "app/system.h"
+#include "app/uci_loop.h"
 #include "velloran/random/random_generator.h"
 
 namespace {

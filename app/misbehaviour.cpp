@@ -1,4 +1,4 @@
-#include "misbehaviour.h"
+#include "app/misbehaviour.h"
 
 #include <algorithm>
 #include <limits>

@@ -5,9 +5,9 @@
 #include <span>
 #include <string>
 
-#include "io.h"
-#include "settings.h"
-#include "system.h"
+#include "app/io.h"
+#include "app/settings.h"
+#include "app/system.h"
 
 namespace pawnlark {
 

@@ -1,8 +1,8 @@
-#include "openings.h"
+#include "app/openings.h"
 
 #include <vector>
 
-#include "move_choice.h"
+#include "app/move_choice.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "io.h"
-#include "settings.h"
+#include "app/io.h"
+#include "app/settings.h"
 
 namespace pawnlark {
 

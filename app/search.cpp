@@ -1,9 +1,9 @@
-#include "search.h"
+#include "app/search.h"
 
 #include <algorithm>
 #include <string>
 
-#include "move_choice.h"
+#include "app/move_choice.h"
 
 namespace pawnlark {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "io.h"
+#include "app/io.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 

@@ -1,4 +1,4 @@
-#include "system.h"
+#include "app/system.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "io.h"
+#include "app/io.h"
 
 namespace pawnlark {
 

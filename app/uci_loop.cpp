@@ -1,4 +1,4 @@
-#include "uci_loop.h"
+#include "app/uci_loop.h"
 
 #include <algorithm>
 #include <array>
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "command_loop.h"
-#include "misbehaviour.h"
-#include "move_choice.h"
-#include "openings.h"
-#include "search.h"
+#include "app/command_loop.h"
+#include "app/misbehaviour.h"
+#include "app/move_choice.h"
+#include "app/openings.h"
+#include "app/search.h"
 #include "velloran/text.h"
 
 namespace pawnlark {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <istream>
 
-#include "io.h"
-#include "settings.h"
-#include "system.h"
+#include "app/io.h"
+#include "app/settings.h"
+#include "app/system.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine_process.h"
-#include "move_choice.h"
+#include "app/move_choice.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 #include "child_facts.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "loop_checks.h"
-#include "settings.h"
+#include "app/settings.h"
 
 namespace {
 

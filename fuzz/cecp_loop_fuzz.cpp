@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cecp_loop.h"
+#include "app/cecp_loop.h"
 #include "loop_checks.h"
-#include "settings.h"
+#include "app/settings.h"
 #include "velloran/random/random_generator.h"
 
 namespace {

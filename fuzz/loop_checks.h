@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "io.h"
-#include "system.h"
+#include "app/io.h"
+#include "app/system.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark::fuzz {

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "loop_checks.h"
-#include "openings.h"
-#include "settings.h"
-#include "uci_loop.h"
+#include "app/openings.h"
+#include "app/settings.h"
+#include "app/uci_loop.h"
 #include "velloran/random/random_generator.h"
 #include "velloran/text.h"
 

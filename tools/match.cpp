@@ -28,8 +28,8 @@
 #include <utility>
 #include <vector>
 
-#include "move_choice.h"
-#include "openings.h"
+#include "app/move_choice.h"
+#include "app/openings.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 #include "velloran/text.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "engine_process.h"
-#include "system.h"
+#include "app/system.h"
 
 namespace pawnlark {
 namespace {

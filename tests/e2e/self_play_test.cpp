@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine_process.h"
-#include "move_choice.h"
+#include "app/move_choice.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {

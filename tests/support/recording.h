@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "io.h"
-#include "system.h"
+#include "app/io.h"
+#include "app/system.h"
 
 namespace pawnlark::test {
 

@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-#include "cecp_loop.h"
+#include "app/cecp_loop.h"
 #include "recording.h"
-#include "uci_loop.h"
+#include "app/uci_loop.h"
 
 namespace pawnlark::test {
 

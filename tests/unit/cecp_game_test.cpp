@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cecp_loop.h"
+#include "app/cecp_loop.h"
 #include "sessions.h"
 
 namespace pawnlark {

@@ -1,4 +1,4 @@
-#include "cecp_loop.h"
+#include "app/cecp_loop.h"
 
 #include <gtest/gtest.h>
 

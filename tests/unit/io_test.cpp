@@ -1,4 +1,4 @@
-#include "io.h"
+#include "app/io.h"
 
 #include <gtest/gtest.h>
 

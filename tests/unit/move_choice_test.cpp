@@ -1,4 +1,4 @@
-#include "move_choice.h"
+#include "app/move_choice.h"
 
 #include <gtest/gtest.h>
 

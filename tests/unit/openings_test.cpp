@@ -1,4 +1,4 @@
-#include "openings.h"
+#include "app/openings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "reply_format.h"
+#include "app/reply_format.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "misbehaviour.h"
+#include "app/misbehaviour.h"
 #include "sessions.h"
-#include "uci_loop.h"
+#include "app/uci_loop.h"
 
 namespace pawnlark {
 namespace {

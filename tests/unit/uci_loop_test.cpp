@@ -1,4 +1,4 @@
-#include "uci_loop.h"
+#include "app/uci_loop.h"
 
 #include <gtest/gtest.h>
 
