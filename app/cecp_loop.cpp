@@ -21,8 +21,8 @@ using velloran::Move;
 
 bool is_castling(const Game& game, Move move) {
     const auto& board = game.board();
-    return board.piece_at(move.from) == velloran::Piece::King &&
-           board.color_at(move.to) == board.side_to_move();
+    return board.piece_at(move.from) == velloran::Piece::King
+           && board.color_at(move.to) == board.side_to_move();
 }
 
 // Standard xboard managers send Chess960 castling as O-O / O-O-O whatever san says, and read
@@ -52,11 +52,12 @@ std::optional<std::string> game_end(const CecpSession& session) {
     if (!session.settings.cecp_standard) return std::nullopt;
     switch (session.state.game.status()) {
         case velloran::GameStatus::Checkmate:
-            return session.state.game.board().side_to_move() == Color::Black
-                       ? "1-0 {White mates}"
-                       : "0-1 {Black mates}";
-        case velloran::GameStatus::Stalemate: return "1/2-1/2 {Stalemate}";
-        default: return std::nullopt;
+            return session.state.game.board().side_to_move() == Color::Black ? "1-0 {White mates}"
+                                                                             : "0-1 {Black mates}";
+        case velloran::GameStatus::Stalemate:
+            return "1/2-1/2 {Stalemate}";
+        default:
+            return std::nullopt;
     }
 }
 
@@ -76,24 +77,30 @@ LoopControl engine_move(CecpSession& session) {
     }
     if (flood_due(settings, ply)) {
         const auto moves = sorted_legal_moves(state.game);
-        write_flood(session.out, settings, true,
-                    moves.empty() ? std::nullopt
-                                  : std::optional(cecp_move_text(session, moves.front())));
+        write_flood(
+            session.out, settings, true,
+            moves.empty() ? std::nullopt : std::optional(cecp_move_text(session, moves.front())));
     }
     const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
         return write_answer(session.out, settings, ply, lines, garble);
     };
     if (fires(settings.cecp_claim_at_ply, ply)) {
         switch (settings.cecp_claim) {
-            case ClaimKind::Resign: return answer({"resign"}, std::nullopt);
+            case ClaimKind::Resign:
+                return answer({"resign"}, std::nullopt);
             case ClaimKind::ClaimWin:
-                return answer({state.game.board().side_to_move() == Color::White
-                                   ? "1-0 {White mates}"
-                                   : "0-1 {Black mates}"},
-                              std::nullopt);
-            case ClaimKind::OfferDraw: session.out.line("offer draw"); break;
-            case ClaimKind::ClaimDraw: session.out.line("1/2-1/2 {Draw by repetition}"); break;
-            case ClaimKind::RejectUsermove: break;
+                return answer(
+                    {state.game.board().side_to_move() == Color::White ? "1-0 {White mates}"
+                                                                       : "0-1 {Black mates}"},
+                    std::nullopt);
+            case ClaimKind::OfferDraw:
+                session.out.line("offer draw");
+                break;
+            case ClaimKind::ClaimDraw:
+                session.out.line("1/2-1/2 {Draw by repetition}");
+                break;
+            case ClaimKind::RejectUsermove:
+                break;
         }
     }
     if (settings.cecp_standard && fires(settings.illegal_at_ply, ply)) {
@@ -108,8 +115,8 @@ LoopControl engine_move(CecpSession& session) {
                                  ? choice->move.text()
                                  : cecp_move_text(session, choice->move);
     std::vector<std::string> lines{
-        "1 " + std::to_string(choice->score) + " 1 " +
-            std::to_string(state.game.board().legal_piece_moves().move_count()) + " " + text,
+        "1 " + std::to_string(choice->score) + " 1 "
+            + std::to_string(state.game.board().legal_piece_moves().move_count()) + " " + text,
         "move " + text + (garble == GarbleKind::Trailing ? " junk" : "")};
     // Played as the manager will read it back; a castling text of a king off the e-file that
     // does not read back is played as chosen.
@@ -125,11 +132,11 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
     if (settings.handshake_fault == HandshakeFault::Silent) return LoopControl::Continue;
     if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     // The name goes in as it is, unescaped, like the rest of the line.
-    session.out.line("feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\"" +
-                     settings.name +
-                     "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\"" +
-                     (settings.cecp_standard ? " playother=1 colors=0" : "") +
-                     (settings.handshake_fault == HandshakeFault::NoOk ? " done=0" : " done=1"));
+    session.out.line("feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\""
+                     + settings.name
+                     + "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\""
+                     + (settings.cecp_standard ? " playother=1 colors=0" : "")
+                     + (settings.handshake_fault == HandshakeFault::NoOk ? " done=0" : " done=1"));
     return LoopControl::Continue;
 }
 
@@ -172,8 +179,8 @@ LoopControl cecp_usermove(CecpSession& session, const Command& command) {
     const Settings& settings = session.settings;
     const std::string_view text = command.tokens[1];
     const auto move = read_cecp_move(session, text);
-    const bool rejected = move && settings.cecp_claim == ClaimKind::RejectUsermove &&
-                          fires(settings.cecp_claim_at_ply, count_ply(state.ply));
+    const bool rejected = move && settings.cecp_claim == ClaimKind::RejectUsermove
+                          && fires(settings.cecp_claim_at_ply, count_ply(state.ply));
     if (!move || rejected) {
         if (settings.cecp_standard || rejected) {
             session.out.line("Illegal move: " + std::string(text));

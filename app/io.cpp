@@ -104,8 +104,8 @@ std::string_view Command::rest() const {
     if (tokens.empty()) {
         return {};
     }
-    const auto word_end = static_cast<std::size_t>(tokens[0].data() - line.data()) +
-                          tokens[0].size();
+    const auto word_end =
+        static_cast<std::size_t>(tokens[0].data() - line.data()) + tokens[0].size();
     return trim(line.substr(word_end));
 }
 

@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
     pawnlark::RealSystem system;
     // Unusual spacing and line ends only when asked for: the plain path stays a direct write.
     pawnlark::FormattedOutput formatted(stdout_output, settings.line_end, settings.token_separator);
-    const bool plain = settings.line_end == pawnlark::LineEnd::Lf &&
-                       settings.token_separator == pawnlark::TokenSeparator::Space;
+    const bool plain = settings.line_end == pawnlark::LineEnd::Lf
+                       && settings.token_separator == pawnlark::TokenSeparator::Space;
     pawnlark::Output& out = plain ? static_cast<pawnlark::Output&>(stdout_output) : formatted;
     // Made once: every move choice of the run draws from this one stream.
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);

@@ -13,8 +13,8 @@ bool fires(std::optional<std::uint32_t> at_ply, std::uint32_t ply) {
     return at_ply.has_value() && ply >= *at_ply;
 }
 
-Pause before_answer(const Settings& settings, System& system, std::uint32_t ply,
-                    bool honour_stall, std::optional<std::uint64_t> own_time_ms) {
+Pause before_answer(const Settings& settings, System& system, std::uint32_t ply, bool honour_stall,
+                    std::optional<std::uint64_t> own_time_ms) {
     if (fires(settings.crash_at_ply, ply)) return {LoopControl::Crash, 0};
     if (honour_stall && fires(settings.stall_at_ply, ply)) return {LoopControl::Stall, 0};
     std::uint64_t pause_ms = settings.delay_ms;

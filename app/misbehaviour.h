@@ -28,8 +28,8 @@ struct Pause {
 // The first checks of a plain search request, in order: the crash, the stall (in dialects that
 // honour it), then the pause: own time plus the overrun when the flag fires and the request
 // has an own time, else the delay.
-Pause before_answer(const Settings& settings, System& system, std::uint32_t ply,
-                    bool honour_stall, std::optional<std::uint64_t> own_time_ms);
+Pause before_answer(const Settings& settings, System& system, std::uint32_t ply, bool honour_stall,
+                    std::optional<std::uint64_t> own_time_ms);
 
 // The extra lines a flood writes before the answer, when it fires at this ply. `first_move`
 // is the text of the first sorted legal move, absent when there is none.

@@ -42,12 +42,16 @@ std::vector<Move> sorted_legal_moves(const Game& game) {
 
 std::int32_t material_balance(const Board& board, Color side) {
     static constexpr std::array<std::pair<Piece, std::int32_t>, 5> Weights{{
-        {Piece::Pawn, 100}, {Piece::Knight, 300}, {Piece::Bishop, 320}, {Piece::Rook, 500},
+        {Piece::Pawn, 100},
+        {Piece::Knight, 300},
+        {Piece::Bishop, 320},
+        {Piece::Rook, 500},
         {Piece::Queen, 900},
     }};
     std::int32_t balance = 0;
     for (const auto& [piece, weight] : Weights) {
-        balance += weight * (board.pieces(side, piece).count() - board.pieces(~side, piece).count());
+        balance +=
+            weight * (board.pieces(side, piece).count() - board.pieces(~side, piece).count());
     }
     return balance;
 }
@@ -67,9 +71,8 @@ std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerato
     for (const Move candidate : candidates) {
         // Played as a front end would send it; a castling text of a king off the e-file may read
         // back as a plain king step, or not at all, in which case the candidate itself is tried.
-        const auto read_back =
-            velloran::parse_move(board, velloran::move_text(board, candidate, game.chess960()),
-                                 game.chess960());
+        const auto read_back = velloran::parse_move(
+            board, velloran::move_text(board, candidate, game.chess960()), game.chess960());
         Board after = board;
         after.play(read_back.has_value() ? read_back.value() : candidate);
         const bool mates = after.checkers().any() && after.legal_piece_moves().move_count() == 0;

@@ -8,8 +8,9 @@
 namespace pawnlark {
 
 bool is_pending_request(std::span<const std::string_view> tokens) {
-    return std::any_of(tokens.begin() + (tokens.empty() ? 0 : 1), tokens.end(),
-                       [](std::string_view word) { return word == "infinite" || word == "ponder"; });
+    return std::any_of(
+        tokens.begin() + (tokens.empty() ? 0 : 1), tokens.end(),
+        [](std::string_view word) { return word == "infinite" || word == "ponder"; });
 }
 
 std::string ponder_suffix(const velloran::Game& game, velloran::Move move) {
@@ -27,8 +28,8 @@ void answer_pending_search(Output& out, const velloran::Game& game,
         return;
     }
     const std::string text = game.move_text(choice->move);
-    out.line("info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " +
-             text);
+    out.line("info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv "
+             + text);
     out.line("bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : ""));
 }
 

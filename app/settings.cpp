@@ -2,6 +2,7 @@
 
 #include <array>
 #include <utility>
+
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -90,8 +91,7 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
      }},
     {"--crash-at-ply", true, [](Settings& s, OptionValue v) { s.crash_at_ply = read_ply(v); }},
     {"--stall-at-ply", true, [](Settings& s, OptionValue v) { s.stall_at_ply = read_ply(v); }},
-    {"--illegal-at-ply", true,
-     [](Settings& s, OptionValue v) { s.illegal_at_ply = read_ply(v); }},
+    {"--illegal-at-ply", true, [](Settings& s, OptionValue v) { s.illegal_at_ply = read_ply(v); }},
     {"--cecp-standard", false, [](Settings& s, OptionValue) { s.cecp_standard = true; }},
     {"--cecp-claim-at-ply", true,
      [](Settings& s, OptionValue v) { s.cecp_claim_at_ply = read_ply(v); }},
@@ -103,7 +103,9 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"--flag-overrun-ms", true,
      [](Settings& s, OptionValue v) { s.flag_overrun_ms = read_u64_or(v, 50); }},
     {"--line-end", true,
-     [](Settings& s, OptionValue v) { s.line_end = read_word(v, LineEndWords).value_or(LineEnd::Lf); }},
+     [](Settings& s, OptionValue v) {
+         s.line_end = read_word(v, LineEndWords).value_or(LineEnd::Lf);
+     }},
     {"--token-sep", true,
      [](Settings& s, OptionValue v) {
          s.token_separator = read_word(v, SeparatorWords).value_or(TokenSeparator::Space);
@@ -116,24 +118,21 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
      [](Settings& s, OptionValue v) { s.crash_after_ply = read_ply(v); }},
     {"--garble-at-ply", true, [](Settings& s, OptionValue v) { s.garble_at_ply = read_ply(v); }},
     {"--garble", true,
-     [](Settings& s, OptionValue v) {
-         s.garble = read_word(v, GarbleWords).value_or(GarbleKind::Empty);
-     }},
+     [](Settings& s,
+        OptionValue v) { s.garble = read_word(v, GarbleWords).value_or(GarbleKind::Empty); }},
     {"--flood-at-ply", true, [](Settings& s, OptionValue v) { s.flood_at_ply = read_ply(v); }},
     {"--flood-lines", true,
      [](Settings& s, OptionValue v) { s.flood_lines = read_ply(v).value_or(1000); }},
     {"--flood-kind", true,
-     [](Settings& s, OptionValue v) {
-         s.flood_kind = read_word(v, FloodWords).value_or(FloodKind::Valid);
-     }},
+     [](Settings& s,
+        OptionValue v) { s.flood_kind = read_word(v, FloodWords).value_or(FloodKind::Valid); }},
     {"--quit-delay-ms", true,
      [](Settings& s, OptionValue v) { s.quit_delay_ms = read_u64_or(v, 0); }},
     {"--ignore-quit", false, [](Settings& s, OptionValue) { s.ignore_quit = true; }},
     {"--ponder", false, [](Settings& s, OptionValue) { s.ponder = true; }},
     {"--ponder-premature-at-ply", true,
      [](Settings& s, OptionValue v) { s.ponder_premature_at_ply = read_ply(v); }},
-    {"--no-chess960-option", false,
-     [](Settings& s, OptionValue) { s.no_chess960_option = true; }},
+    {"--no-chess960-option", false, [](Settings& s, OptionValue) { s.no_chess960_option = true; }},
 });
 
 }  // namespace

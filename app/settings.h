@@ -51,13 +51,13 @@ enum class TokenSeparator : std::uint8_t { Space, Tab, Double };
 
 // The whole command line, complete before the first input line and read-only afterwards.
 struct Settings {
-    std::string name = "pawnlark";               // "id name" in UCI, "myname" in CECP
-    std::optional<std::uint32_t> crash_at_ply;   // exit with status 3 from this ply on
-    std::optional<std::uint32_t> stall_at_ply;   // stop answering for good from this ply on
+    std::string name = "pawnlark";                // "id name" in UCI, "myname" in CECP
+    std::optional<std::uint32_t> crash_at_ply;    // exit with status 3 from this ply on
+    std::optional<std::uint32_t> stall_at_ply;    // stop answering for good from this ply on
     std::optional<std::uint32_t> illegal_at_ply;  // answer "bestmove a1a1" from this ply on
-    std::uint64_t delay_ms = 5;                  // pause before each answer to a search request
-    std::uint64_t seed = 42;                     // seed of the one random generator
-    bool random = false;                         // uniform move choice instead of material
+    std::uint64_t delay_ms = 5;                   // pause before each answer to a search request
+    std::uint64_t seed = 42;                      // seed of the one random generator
+    bool random = false;                          // uniform move choice instead of material
     Protocol protocol = Protocol::Uci;
     bool bench = false;  // print the bench line and end
     // Opt-in behaviour beyond the two dialects' basics; off by default.
@@ -69,7 +69,7 @@ struct Settings {
     LineEnd line_end = LineEnd::Lf;
     TokenSeparator token_separator = TokenSeparator::Space;
     std::optional<HandshakeFault> handshake_fault;
-    std::uint64_t handshake_delay_ms = 0;  // before answering "uci" or "protover"
+    std::uint64_t handshake_delay_ms = 0;          // before answering "uci" or "protover"
     std::optional<std::uint32_t> crash_after_ply;  // exit with status 3 after the answer
     std::optional<std::uint32_t> garble_at_ply;
     GarbleKind garble = GarbleKind::Empty;

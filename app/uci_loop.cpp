@@ -42,8 +42,8 @@ LoopControl uci_isready(UciSession& session, const Command&) {
 // The option's name and value are found anywhere in the line rather than parsed, so any
 // spelling of the command that mentions both works.
 LoopControl uci_setoption(UciSession& session, const Command& command) {
-    if (!session.settings.no_chess960_option &&
-        command.line.find("UCI_Chess960") != std::string_view::npos) {
+    if (!session.settings.no_chess960_option
+        && command.line.find("UCI_Chess960") != std::string_view::npos) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
     }
     return LoopControl::Continue;
@@ -111,8 +111,9 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     const Settings& settings = session.settings;
     const velloran::Game& game = state.game;
     if (is_pending_request(command.tokens)) {
-        const bool ponder = std::find(command.tokens.begin(), command.tokens.end(),
-                                      std::string_view("ponder")) != command.tokens.end();
+        const bool ponder =
+            std::find(command.tokens.begin(), command.tokens.end(), std::string_view("ponder"))
+            != command.tokens.end();
         if (ponder && fires(settings.ponder_premature_at_ply, state.ply)) {
             answer_pending_search(session.out, game, session.generator, settings.random,
                                   settings.ponder);
@@ -145,12 +146,11 @@ LoopControl uci_go(UciSession& session, const Command& command) {
         garble == GarbleKind::Kxr ? choice->move.text() : game.move_text(choice->move);
     // The time reported is the pause, not a measurement, so replies stay byte-for-byte
     // reproducible.
-    return answer({"info depth 1 score cp " + std::to_string(choice->score) + " nodes " +
-                       std::to_string(game.board().legal_piece_moves().move_count()) + " time " +
-                       std::to_string(pause.reported_ms) + " pv " + text,
-                   "bestmove " + text +
-                       (settings.ponder ? ponder_suffix(game, choice->move) : "") +
-                       (garble == GarbleKind::Trailing ? " ponder" : "")},
+    return answer({"info depth 1 score cp " + std::to_string(choice->score) + " nodes "
+                       + std::to_string(game.board().legal_piece_moves().move_count()) + " time "
+                       + std::to_string(pause.reported_ms) + " pv " + text,
+                   "bestmove " + text + (settings.ponder ? ponder_suffix(game, choice->move) : "")
+                       + (garble == GarbleKind::Trailing ? " ponder" : "")},
                   garble);
 }
 
@@ -207,8 +207,9 @@ LoopControl handle_uci_line(UciSession& session, const Command& command) {
 }
 
 void run_uci(UciSession& session, std::istream& in) {
-    run_command_loop(in, session.system,
-                     [&session](const Command& command) { return handle_uci_line(session, command); });
+    run_command_loop(in, session.system, [&session](const Command& command) {
+        return handle_uci_line(session, command);
+    });
 }
 
 }  // namespace pawnlark

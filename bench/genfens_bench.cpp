@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "engine_process.h"
 #include "child_facts.h"
+#include "engine_process.h"
 
 namespace {
 
@@ -83,10 +83,6 @@ void bench_genfens(benchmark::State& state) {
     state.counters["vm_hwm_kib"] = static_cast<double>(live_peak_rss_kib(count));
 }
 BENCHMARK(bench_genfens)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
-BENCHMARK(bench_genfens)
-    ->Arg(1000)
-    ->UseManualTime()
-    ->Iterations(50)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(bench_genfens)->Arg(1000)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "child_facts.h"
 #include "engine_process.h"
 #include "velloran/chess/game.h"
-#include "child_facts.h"
 
 namespace {
 

@@ -65,8 +65,8 @@ Spawned spawn(const std::string& program, std::vector<std::string> arguments) {
     }
     argv.push_back(nullptr);
     Spawned child;
-    if (posix_spawn(&child.pid, program.c_str(), &actions, &attributes, argv.data(), environ) !=
-        0) {
+    if (posix_spawn(&child.pid, program.c_str(), &actions, &attributes, argv.data(), environ)
+        != 0) {
         std::abort();
     }
     posix_spawn_file_actions_destroy(&actions);

@@ -19,11 +19,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine_process.h"
 #include "app/move_choice.h"
+#include "child_facts.h"
+#include "engine_process.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
-#include "child_facts.h"
 
 namespace {
 
@@ -94,8 +94,8 @@ void bench_uci_round_trip(benchmark::State& state) {
 
     pawnlark::test::EngineProcess engine(pawnlark_binary(), {"--delay-ms", "0"});
     // One of each before timing: the process has started and its pages are in.
-    if (!engine.send("isready") || !read_until(engine, "readyok") || !engine.send(request) ||
-        !read_until(engine, "bestmove ")) {
+    if (!engine.send("isready") || !read_until(engine, "readyok") || !engine.send(request)
+        || !read_until(engine, "bestmove ")) {
         state.SkipWithError("no answer from the engine");
         return;
     }

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "loop_checks.h"
 #include "app/settings.h"
+#include "loop_checks.h"
 
 namespace {
 

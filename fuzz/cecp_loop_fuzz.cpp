@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/cecp_loop.h"
-#include "loop_checks.h"
 #include "app/settings.h"
+#include "loop_checks.h"
 #include "velloran/random/random_generator.h"
 
 namespace {
@@ -71,8 +71,8 @@ void check_replies(const pawnlark::Command& command, const velloran::Game& befor
             }
         }
     }
-    const bool may_change = command.word() == "new" || command.word() == "setboard" ||
-                            command.word() == "usermove" || moved;
+    const bool may_change = command.word() == "new" || command.word() == "setboard"
+                            || command.word() == "usermove" || moved;
     if (!may_change) {
         check(after.board() == before.board() && after.history() == before.history(),
               "the game changed without a move", command.line);

@@ -77,10 +77,10 @@ inline bool is_displaced_king_castling(const velloran::Game& game, std::string_v
     const velloran::Board& board = game.board();
     const velloran::Color us = board.side_to_move();
     for (const velloran::Move move : game.legal_moves()) {
-        const bool castles = move.from == board.king_square(us) &&
-                             board.pieces(us, velloran::Piece::Rook).contains(move.to);
-        if (castles && velloran::file_of(move.from) != velloran::File::E &&
-            game.move_text(move) == text) {
+        const bool castles = move.from == board.king_square(us)
+                             && board.pieces(us, velloran::Piece::Rook).contains(move.to);
+        if (castles && velloran::file_of(move.from) != velloran::File::E
+            && game.move_text(move) == text) {
             return true;
         }
     }

@@ -63,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto move = game.parse_move(text);
         if (!move) {
             const std::string quoted = "'" + std::string(text) + "'";
-            check(move.error().text == "bad move " + quoted ||
-                      move.error().text == "illegal move " + quoted,
+            check(move.error().text == "bad move " + quoted
+                      || move.error().text == "illegal move " + quoted,
                   "error text does not quote the input");
             continue;
         }

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "loop_checks.h"
 #include "app/openings.h"
 #include "app/settings.h"
 #include "app/uci_loop.h"
+#include "loop_checks.h"
 #include "velloran/random/random_generator.h"
 #include "velloran/text.h"
 
@@ -38,8 +38,8 @@ bool within_budget(const pawnlark::Command& command, std::uint32_t& budget) {
 
 void check_replies(const pawnlark::Command& command, const velloran::Game& before,
                    const velloran::Game& after, const std::vector<std::string>& lines) {
-    const bool searches = command.word() == "go" || command.word() == "stop" ||
-                          command.word() == "ponderhit";
+    const bool searches =
+        command.word() == "go" || command.word() == "stop" || command.word() == "ponderhit";
     if (searches) {
         check(after.board() == before.board() && after.history() == before.history(),
               "a search changed the game", command.line);
@@ -52,8 +52,8 @@ void check_replies(const pawnlark::Command& command, const velloran::Game& befor
             check(searches, "report outside a search", line);
             pawnlark::fuzz::check_report(before, line);
             if (command.word() == "go") {
-                const std::string nodes = " nodes " + std::to_string(before.legal_moves().size()) +
-                                          " time 0 pv ";
+                const std::string nodes =
+                    " nodes " + std::to_string(before.legal_moves().size()) + " time 0 pv ";
                 check(line.find(nodes) != std::string::npos, "report nodes or time", line);
             }
             reported = std::string(pawnlark::fuzz::last_word(line));

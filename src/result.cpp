@@ -14,19 +14,26 @@ std::string quoted(std::string_view text) {
     return out + "\"";
 }
 
-CoreError chess(std::string message) { return CoreError{ErrorKind::Chess, std::move(message), {}, {}}; }
+CoreError chess(std::string message) {
+    return CoreError{ErrorKind::Chess, std::move(message), {}, {}};
+}
 
 }  // namespace
 
 std::string CoreError::render() const {
     switch (kind) {
-        case ErrorKind::Config: return "Config(" + quoted(text) + ")";
-        case ErrorKind::Io: return "Io(" + quoted(io.message()) + ")";
+        case ErrorKind::Config:
+            return "Config(" + quoted(text) + ")";
+        case ErrorKind::Io:
+            return "Io(" + quoted(io.message()) + ")";
         case ErrorKind::Engine:
             return "Engine { engine: " + quoted(text) + ", detail: " + quoted(detail) + " }";
-        case ErrorKind::Chess: return "Chess(" + quoted(text) + ")";
-        case ErrorKind::Opening: return "Opening(" + quoted(text) + ")";
-        case ErrorKind::Log: return "Log(" + quoted(text) + ")";
+        case ErrorKind::Chess:
+            return "Chess(" + quoted(text) + ")";
+        case ErrorKind::Opening:
+            return "Opening(" + quoted(text) + ")";
+        case ErrorKind::Log:
+            return "Log(" + quoted(text) + ")";
     }
     return {};
 }

@@ -6,9 +6,9 @@ namespace velloran {
 namespace {
 
 bool is_white_space(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680
+           || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F
+           || c == 0x205F || c == 0x3000;
 }
 
 // Length in bytes of the white space character starting at `at`, or 0 when there is none.
@@ -22,10 +22,10 @@ std::size_t white_space_length(std::string_view text, std::size_t at) {
         const char32_t c = (char32_t{lead} & 0x1F) << 6 | (byte(at + 1) & 0x3F);
         return is_white_space(c) ? 2 : 0;
     }
-    if ((lead & 0xF0) == 0xE0 && rest >= 3 && (byte(at + 1) & 0xC0) == 0x80 &&
-        (byte(at + 2) & 0xC0) == 0x80) {
-        const char32_t c = (char32_t{lead} & 0x0F) << 12 | char32_t{byte(at + 1) & 0x3Fu} << 6 |
-                           (byte(at + 2) & 0x3F);
+    if ((lead & 0xF0) == 0xE0 && rest >= 3 && (byte(at + 1) & 0xC0) == 0x80
+        && (byte(at + 2) & 0xC0) == 0x80) {
+        const char32_t c = (char32_t{lead} & 0x0F) << 12 | char32_t{byte(at + 1) & 0x3Fu} << 6
+                           | (byte(at + 2) & 0x3F);
         return c >= 0x800 && is_white_space(c) ? 3 : 0;
     }
     return 0;

@@ -171,7 +171,8 @@ std::optional<Options> read_options(int argc, char** argv) {
         } else if (word == "--proto") {
             options.cecp = value == "cecp";
         } else if (word == "--games") {
-            options.games = static_cast<int>(velloran::parse_unsigned<std::uint16_t>(value).value_or(0));
+            options.games =
+                static_cast<int>(velloran::parse_unsigned<std::uint16_t>(value).value_or(0));
         } else if (word == "--seed") {
             options.seed = velloran::parse_unsigned<std::uint64_t>(value).value_or(1);
         } else if (word == "--pgn") {
@@ -228,9 +229,9 @@ std::string san(const Game& game, Move move) {
     if (piece == Piece::King && board.pieces(us, Piece::Rook).contains(move.to)) {
         text = velloran::file_of(move.to) > velloran::file_of(move.from) ? "O-O" : "O-O-O";
     } else {
-        const bool capture = board.piece_at(move.to).has_value() ||
-                             (piece == Piece::Pawn &&
-                              velloran::file_of(move.from) != velloran::file_of(move.to));
+        const bool capture =
+            board.piece_at(move.to).has_value()
+            || (piece == Piece::Pawn && velloran::file_of(move.from) != velloran::file_of(move.to));
         if (piece == Piece::Pawn) {
             if (capture) text += velloran::to_char(velloran::file_of(move.from));
         } else {
@@ -239,13 +240,15 @@ std::string san(const Game& game, Move move) {
             bool same_rank = false;
             bool ambiguous = false;
             for (const Move other : game.legal_moves()) {
-                if (other.to != move.to || other.from == move.from ||
-                    board.piece_at(other.from) != piece) {
+                if (other.to != move.to || other.from == move.from
+                    || board.piece_at(other.from) != piece) {
                     continue;
                 }
                 ambiguous = true;
-                same_file = same_file || velloran::file_of(other.from) == velloran::file_of(move.from);
-                same_rank = same_rank || velloran::rank_of(other.from) == velloran::rank_of(move.from);
+                same_file =
+                    same_file || velloran::file_of(other.from) == velloran::file_of(move.from);
+                same_rank =
+                    same_rank || velloran::rank_of(other.from) == velloran::rank_of(move.from);
             }
             if (ambiguous && (!same_file || same_rank)) {
                 text += velloran::to_char(velloran::file_of(move.from));

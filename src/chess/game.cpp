@@ -35,7 +35,8 @@ std::optional<File> rook_file(std::string_view rank_text, char rook, bool outerm
 }
 
 // Rewrites KQkq into the file letters of the outermost rooks of each back rank.
-std::optional<std::string> chess960_castling(std::string_view placement, std::string_view castling) {
+std::optional<std::string> chess960_castling(std::string_view placement,
+                                             std::string_view castling) {
     std::array<std::string_view, 8> ranks{};
     std::size_t count = 0;
     std::size_t start = 0;
@@ -84,8 +85,8 @@ bool en_passant_usable(const Board& board) {
         const int file = index(file_of(*target)) + step;
         if (file < 0 || file > 7) continue;
         const Square from = make_square(file_from_index(file), from_rank);
-        if (board.pieces(us, Piece::Pawn).contains(from) &&
-            board.is_legal(Move{from, *target, std::nullopt})) {
+        if (board.pieces(us, Piece::Pawn).contains(from)
+            && board.is_legal(Move{from, *target, std::nullopt})) {
             return true;
         }
     }
@@ -93,13 +94,15 @@ bool en_passant_usable(const Board& board) {
 }
 
 bool insufficient_material(const Board& board) {
-    if ((board.pieces(Piece::Pawn) | board.pieces(Piece::Rook) | board.pieces(Piece::Queen)).any()) {
+    if ((board.pieces(Piece::Pawn) | board.pieces(Piece::Rook) | board.pieces(Piece::Queen))
+            .any()) {
         return false;
     }
     constexpr BitBoard LightSquares{0x55AA55AA55AA55AAULL};
     const BitBoard bishops = board.pieces(Piece::Bishop);
     const BitBoard knights = board.pieces(Piece::Knight);
-    if (knights.empty()) return (bishops & LightSquares).empty() || (bishops & ~LightSquares).empty();
+    if (knights.empty())
+        return (bishops & LightSquares).empty() || (bishops & ~LightSquares).empty();
     const auto lone_knight = [&](Color c) {
         return bishops.empty() && knights.count() == 1 && (knights & board.pieces(c)).any();
     };
@@ -113,7 +116,10 @@ std::uint32_t saturating_increment(std::uint32_t value) {
 }  // namespace
 
 Game::Game(Board board, std::uint32_t halfmove, std::uint32_t fullmove, bool chess960)
-    : board_(board), history_{board_}, halfmove_(halfmove), fullmove_(fullmove),
+    : board_(board),
+      history_{board_},
+      halfmove_(halfmove),
+      fullmove_(fullmove),
       chess960_(chess960) {}
 
 Game Game::new_game() { return Game(Board::startpos(), 0, 1, false); }
@@ -168,8 +174,8 @@ std::vector<Move> Game::legal_moves() const { return board_.legal_moves(); }
 
 void Game::play(Move move) {
     const Color mover = board_.side_to_move();
-    const bool irreversible = board_.piece_at(move.from) == Piece::Pawn ||
-                              board_.color_at(move.to) == ~mover;
+    const bool irreversible =
+        board_.piece_at(move.from) == Piece::Pawn || board_.color_at(move.to) == ~mover;
     halfmove_ = irreversible ? 0 : saturating_increment(halfmove_);
     if (mover == Color::Black) fullmove_ = saturating_increment(fullmove_);
     board_.play(move);
@@ -182,8 +188,8 @@ GameStatus Game::status() const {
         return board_.checkers().any() ? GameStatus::Checkmate : GameStatus::Stalemate;
     }
     if (insufficient_material(board_)) return GameStatus::InsufficientMaterial;
-    const auto repetitions = std::count_if(history_.begin(), history_.end(),
-                                           [&](const Board& b) { return same_position(b, board_); });
+    const auto repetitions = std::count_if(
+        history_.begin(), history_.end(), [&](const Board& b) { return same_position(b, board_); });
     if (repetitions >= 5) return GameStatus::FivefoldRepetition;
     if (halfmove_ >= 150) return GameStatus::SeventyFiveMoveRule;
     if (repetitions >= 3) return GameStatus::ThreefoldRepetition;
@@ -191,7 +197,9 @@ GameStatus Game::status() const {
     return GameStatus::Ongoing;
 }
 
-std::string Game::move_text(Move move) const { return velloran::move_text(board_, move, chess960_); }
+std::string Game::move_text(Move move) const {
+    return velloran::move_text(board_, move, chess960_);
+}
 
 Result<Move> Game::parse_move(std::string_view text) const {
     return velloran::parse_move(board_, text, chess960_);
@@ -199,19 +207,19 @@ Result<Move> Game::parse_move(std::string_view text) const {
 
 bool same_position(const Board& a, const Board& b) {
     if (a.hash_without_en_passant() != b.hash_without_en_passant()) return false;
-    for (const Piece p : {Piece::Pawn, Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen,
-                          Piece::King}) {
+    for (const Piece p :
+         {Piece::Pawn, Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen, Piece::King}) {
         if (a.pieces(p) != b.pieces(p)) return false;
     }
     const auto effective_en_passant = [](const Board& board) {
         return en_passant_usable(board) ? board.en_passant() : std::nullopt;
     };
-    return a.pieces(Color::White) == b.pieces(Color::White) &&
-           a.pieces(Color::Black) == b.pieces(Color::Black) &&
-           a.side_to_move() == b.side_to_move() &&
-           a.castling(Color::White) == b.castling(Color::White) &&
-           a.castling(Color::Black) == b.castling(Color::Black) &&
-           effective_en_passant(a) == effective_en_passant(b);
+    return a.pieces(Color::White) == b.pieces(Color::White)
+           && a.pieces(Color::Black) == b.pieces(Color::Black)
+           && a.side_to_move() == b.side_to_move()
+           && a.castling(Color::White) == b.castling(Color::White)
+           && a.castling(Color::Black) == b.castling(Color::Black)
+           && effective_en_passant(a) == effective_en_passant(b);
 }
 
 }  // namespace velloran

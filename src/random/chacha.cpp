@@ -47,9 +47,7 @@ __m128i rotl_sse2(__m128i v) {
 }
 
 // Swapping the 16-bit halves of each word takes two shuffles instead of two shifts and an or.
-__m128i rotl16_sse2(__m128i v) {
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xb1), 0xb1);
-}
+__m128i rotl16_sse2(__m128i v) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xb1), 0xb1); }
 
 void quarter_round_sse2(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
     a = _mm_add_epi32(a, b);

@@ -50,7 +50,8 @@ constexpr std::uint64_t relevant_blockers(int square, int first_direction) {
         const BitBoard ray = Rays[d][square];
         if (ray.empty()) continue;
         // The last square of a ray never blocks anything beyond it.
-        const std::uint64_t last = d % 2 == 0 ? std::bit_floor(ray.bits) : ray.bits & (0 - ray.bits);
+        const std::uint64_t last =
+            d % 2 == 0 ? std::bit_floor(ray.bits) : ray.bits & (0 - ray.bits);
         mask |= ray.bits & ~last;
     }
     return mask;
@@ -83,7 +84,8 @@ BitBoard line_attacks(int square, std::uint64_t occupied, int up_direction) {
         const std::uint64_t blockers = ray.bits & occupied;
         if (blockers != 0) {
             // Even directions go up the board, so their nearest blocker is the lowest square.
-            const int nearest = d % 2 == 0 ? std::countr_zero(blockers) : 63 - std::countl_zero(blockers);
+            const int nearest =
+                d % 2 == 0 ? std::countr_zero(blockers) : 63 - std::countl_zero(blockers);
             ray ^= Rays[d][nearest];
         }
         out |= ray;

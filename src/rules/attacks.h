@@ -33,12 +33,21 @@ struct Direction {
     int rank_step;
 };
 inline constexpr std::array<Direction, 8> Directions{{
-    {1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {-1, 1}, {1, -1},
+    {1, 0},
+    {-1, 0},
+    {0, 1},
+    {0, -1},
+    {1, 1},
+    {-1, -1},
+    {-1, 1},
+    {1, -1},
 }};
 
 namespace tables {
 
-constexpr bool on_board(int file, int rank) { return file >= 0 && file < 8 && rank >= 0 && rank < 8; }
+constexpr bool on_board(int file, int rank) {
+    return file >= 0 && file < 8 && rank >= 0 && rank < 8;
+}
 
 // Squares reached from `from` by the given steps, each taken once.
 template <std::size_t N>

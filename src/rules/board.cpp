@@ -10,8 +10,9 @@ namespace velloran {
 CheckSets check_sets(const Board& board, Color attacker, Square king) {
     const BitBoard occupied = board.occupied();
     const BitBoard queens = board.pieces(attacker, Piece::Queen);
-    const BitBoard snipers = (RookRays[index(king)] & (board.pieces(attacker, Piece::Rook) | queens))
-                             | (BishopRays[index(king)] & (board.pieces(attacker, Piece::Bishop) | queens));
+    const BitBoard snipers =
+        (RookRays[index(king)] & (board.pieces(attacker, Piece::Rook) | queens))
+        | (BishopRays[index(king)] & (board.pieces(attacker, Piece::Bishop) | queens));
     CheckSets out;
     for (const Square s : snipers) {
         const BitBoard blockers = between(king, s) & occupied;

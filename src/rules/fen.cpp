@@ -32,7 +32,9 @@ private:
     bool done_ = false;
 };
 
-constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 constexpr bool ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
 
 // Castling rights need the king on its back rank and each rook on its side of the king.
@@ -149,7 +151,8 @@ Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
                 if (lower < 'a' || lower > 'h') return FenError::InvalidCastlingRights;
                 rook_file = file_from_index(lower - 'a');
                 const File king_file = file_of(board.king_square(color));
-                right = index(rook_file) > index(king_file) ? &rights.short_file : &rights.long_file;
+                right =
+                    index(rook_file) > index(king_file) ? &rights.short_file : &rights.long_file;
             }
             if (right->has_value()) return FenError::InvalidCastlingRights;
             *right = rook_file;

@@ -27,8 +27,8 @@ constexpr BitBoard relative_rank(Rank r) {
 bool en_passant_allowed(const Board& board, Color us, Square king, Square from, Square target,
                         const std::uint64_t* table) {
     const Square captured = square_from_index(index(target) + (us == Color::White ? -8 : 8));
-    const BitBoard occupied = board.occupied() ^ BitBoard::from(from) ^ BitBoard::from(captured)
-                              ^ BitBoard::from(target);
+    const BitBoard occupied =
+        board.occupied() ^ BitBoard::from(from) ^ BitBoard::from(captured) ^ BitBoard::from(target);
     const Color them = ~us;
     const BitBoard queens = board.pieces(them, Piece::Queen);
     if ((rook_attacks(king, occupied, table) & (board.pieces(them, Piece::Rook) | queens)).any()) {
@@ -86,9 +86,8 @@ BitBoard king_destinations(const Board& board, Color us, Square king, const std:
     const bool try_short =
         rights.short_file && board.checkers().empty()
         && castling_path_clear(board, king, make_square(*rights.short_file, rank));
-    const bool try_long =
-        rights.long_file && board.checkers().empty()
-        && castling_path_clear(board, king, make_square(*rights.long_file, rank));
+    const bool try_long = rights.long_file && board.checkers().empty()
+                          && castling_path_clear(board, king, make_square(*rights.long_file, rank));
     if (steps.empty() && !try_short && !try_long) return steps;
 
     const BitBoard attacked = enemy_attacks(board, us, king, table);
@@ -137,7 +136,7 @@ PieceMovesList generate(const Board& board) {
     const BitBoard pawns = board.pieces(Us, Piece::Pawn);
     push_pawn_groups<Us>(list, pawns & free, ~occupied, enemy, target);
     if (!in_check) {
-        for (const Square s : pawns & pinned) {
+        for (const Square s : pawns& pinned) {
             push_pawn_groups<Us>(list, BitBoard::from(s), ~occupied, enemy, target & line(king, s));
         }
     }
@@ -155,12 +154,12 @@ PieceMovesList generate(const Board& board) {
 
     auto sliders = [&](Piece piece, auto attacks) {
         const BitBoard all = board.pieces(Us, piece);
-        for (const Square s : all & free) {
+        for (const Square s : all& free) {
             const BitBoard to = attacks(s) & target;
             if (to.any()) list.push({piece, s, to});
         }
         if (in_check) return;
-        for (const Square s : all & pinned) {
+        for (const Square s : all& pinned) {
             const BitBoard to = attacks(s) & target & line(king, s);
             if (to.any()) list.push({piece, s, to});
         }
@@ -218,8 +217,9 @@ __attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves
         pawn_destinations |= group->to.bits;
     }
     for (; group != last; ++group) total += static_cast<std::size_t>(std::popcount(group->to.bits));
-    return (pawn_destinations & PromotionRanks.bits) == 0 ? total
-                                                         : total + extra_promotion_moves(first, last);
+    return (pawn_destinations & PromotionRanks.bits) == 0
+               ? total
+               : total + extra_promotion_moves(first, last);
 }
 #endif
 
@@ -227,7 +227,8 @@ __attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves
 
 std::size_t PieceMoves::move_count() const {
     const BitBoard promoting = piece == Piece::Pawn ? to & PromotionRanks : BitBoard{};
-    return static_cast<std::size_t>(popcount(to)) + 3 * static_cast<std::size_t>(popcount(promoting));
+    return static_cast<std::size_t>(popcount(to))
+           + 3 * static_cast<std::size_t>(popcount(promoting));
 }
 
 void PieceMoves::expand_into(std::vector<Move>& moves) const {
@@ -295,8 +296,8 @@ bool Board::is_legal(Move move) const {
     switch (piece) {
         case Piece::Pawn: {
             const bool last_rank = PromotionRanks.contains(move.to);
-            const bool promotes = move.promotion && *move.promotion != Piece::Pawn
-                                  && *move.promotion != Piece::King;
+            const bool promotes =
+                move.promotion && *move.promotion != Piece::Pawn && *move.promotion != Piece::King;
             if (last_rank != promotes || (move.promotion && !promotes)) return false;
             const BitBoard empty = ~occupied;
             const BitBoard from = BitBoard::from(move.from);
@@ -311,13 +312,21 @@ bool Board::is_legal(Move move) const {
             }
             return ((one | two | (pawn_attacks(us, move.from) & enemy)) & to).any();
         }
-        case Piece::Knight: reach = knight_attacks(move.from); break;
-        case Piece::Bishop: reach = bishop_attacks(move.from, occupied, table); break;
-        case Piece::Rook: reach = rook_attacks(move.from, occupied, table); break;
-        case Piece::Queen:
-            reach = bishop_attacks(move.from, occupied, table) | rook_attacks(move.from, occupied, table);
+        case Piece::Knight:
+            reach = knight_attacks(move.from);
             break;
-        case Piece::King: return false;
+        case Piece::Bishop:
+            reach = bishop_attacks(move.from, occupied, table);
+            break;
+        case Piece::Rook:
+            reach = rook_attacks(move.from, occupied, table);
+            break;
+        case Piece::Queen:
+            reach = bishop_attacks(move.from, occupied, table)
+                    | rook_attacks(move.from, occupied, table);
+            break;
+        case Piece::King:
+            return false;
     }
     return !move.promotion && (reach & ~own & to).any();
 }
@@ -435,9 +444,12 @@ void Board::play(Move move) {
                     }
                 }
                 break;
-            case Piece::King: drop_rights(rights, us); break;
+            case Piece::King:
+                drop_rights(rights, us);
+                break;
             case Piece::Bishop:
-            case Piece::Queen: break;
+            case Piece::Queen:
+                break;
         }
     }
 

@@ -15,13 +15,20 @@ std::optional<Square> parse_square(std::string_view text) {
 std::optional<Piece> parse_piece(std::string_view text) {
     if (text.size() != 1) return std::nullopt;
     switch (text[0]) {
-        case 'p': return Piece::Pawn;
-        case 'n': return Piece::Knight;
-        case 'b': return Piece::Bishop;
-        case 'r': return Piece::Rook;
-        case 'q': return Piece::Queen;
-        case 'k': return Piece::King;
-        default: return std::nullopt;
+        case 'p':
+            return Piece::Pawn;
+        case 'n':
+            return Piece::Knight;
+        case 'b':
+            return Piece::Bishop;
+        case 'r':
+            return Piece::Rook;
+        case 'q':
+            return Piece::Queen;
+        case 'k':
+            return Piece::King;
+        default:
+            return std::nullopt;
     }
 }
 

@@ -26,8 +26,8 @@ constexpr milliseconds ReplyTimeout{5000};
 constexpr int MaxPlies = 400;
 
 bool is_castling(const Game& game, Move move) {
-    return game.board().piece_at(move.from) == velloran::Piece::King &&
-           game.board().color_at(move.to) == game.board().side_to_move();
+    return game.board().piece_at(move.from) == velloran::Piece::King
+           && game.board().color_at(move.to) == game.board().side_to_move();
 }
 
 // Reads a move as the manager would: O-O / O-O-O, or coordinates.
@@ -44,8 +44,7 @@ std::optional<Move> referee_read(const Game& game, const std::string& text) {
 
 std::string expected_result(const Game& game) {
     if (game.status() == GameStatus::Stalemate) return "1/2-1/2 {Stalemate}";
-    return game.board().side_to_move() == Color::Black ? "1-0 {White mates}"
-                                                       : "0-1 {Black mates}";
+    return game.board().side_to_move() == Color::Black ? "1-0 {White mates}" : "0-1 {Black mates}";
 }
 
 struct GameOutcome {
@@ -58,8 +57,8 @@ struct GameOutcome {
 GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool chess960,
                       const std::string& start) {
     const auto engine = [](std::uint64_t seed) {
-        return std::vector<std::string>{"--proto", "cecp", "--cecp-standard", "--delay-ms", "0",
-                                        "--seed", std::to_string(seed)};
+        return std::vector<std::string>{"--proto", "cecp",   "--cecp-standard",   "--delay-ms",
+                                        "0",       "--seed", std::to_string(seed)};
     };
     test::EngineProcess white(PAWNLARK_BINARY, engine(white_seed));
     test::EngineProcess black(PAWNLARK_BINARY, engine(black_seed));
@@ -85,8 +84,10 @@ GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool c
     engines[static_cast<std::size_t>(referee.board().side_to_move())]->send("go");
     engines[static_cast<std::size_t>(~referee.board().side_to_move())]->send("playother");
     while (outcome.plies < MaxPlies) {
-        test::EngineProcess& mover = *engines[static_cast<std::size_t>(referee.board().side_to_move())];
-        test::EngineProcess& other = *engines[static_cast<std::size_t>(~referee.board().side_to_move())];
+        test::EngineProcess& mover =
+            *engines[static_cast<std::size_t>(referee.board().side_to_move())];
+        test::EngineProcess& other =
+            *engines[static_cast<std::size_t>(~referee.board().side_to_move())];
         // Thinking lines ("1 score 1 nodes move") come first.
         std::optional<std::string> line;
         do {

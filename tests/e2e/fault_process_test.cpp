@@ -31,10 +31,9 @@ TEST(GarbleNoEol, LastLineLacksItsLineFeedAndTheEngineReadsOn) {
 }
 
 TEST(GarbleNoEol, ExitVariantEndsWithStatusThree) {
-    const auto result =
-        run({"--proto", "cecp", "--garble-at-ply", "1", "--garble", "noeol-exit", "--delay-ms",
-             "0"},
-            "go\nping 1\n");
+    const auto result = run(
+        {"--proto", "cecp", "--garble-at-ply", "1", "--garble", "noeol-exit", "--delay-ms", "0"},
+        "go\nping 1\n");
     EXPECT_EQ(result.out, "1 25 1 20 c2c3\nmove c2c3");
     EXPECT_EQ(result.exit_code, 3);
     EXPECT_EQ(result.err, "");
@@ -53,8 +52,8 @@ TEST(CecpFlag, SleepsTenTimesTheLastTimePlusTheOverrun) {
     EXPECT_EQ(result.out, "1 25 1 20 c2c3\nmove c2c3\n");
     EXPECT_GE(result.elapsed, milliseconds(250));
     // After new the last time is forgotten: no own time, no flag.
-    const auto after_new = run({"--proto", "cecp", "--flag-at-ply", "1", "--delay-ms", "0"},
-                               "time 100000\nnew\ngo\n");
+    const auto after_new =
+        run({"--proto", "cecp", "--flag-at-ply", "1", "--delay-ms", "0"}, "time 100000\nnew\ngo\n");
     EXPECT_LT(after_new.elapsed, milliseconds(5000));
 }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "engine_process.h"
 #include "app/system.h"
+#include "engine_process.h"
 
 namespace pawnlark {
 namespace {

@@ -116,7 +116,7 @@ std::string_view result_line(const Game& game) {
         case GameStatus::Checkmate:
             // The side to move is the one mated.
             return game.board().side_to_move() == velloran::Color::White ? "0-1 {Black mates}"
-                                                                          : "1-0 {White mates}";
+                                                                         : "1-0 {White mates}";
         case GameStatus::Stalemate:
             return "1/2-1/2 {Stalemate}";
         case GameStatus::InsufficientMaterial:
@@ -139,9 +139,8 @@ velloran::Result<velloran::Move> read_move(const Game& game, const std::string& 
     const velloran::CastlingRights& rights = board.castling(us);
     const auto file = text == "O-O" ? rights.short_file : rights.long_file;
     if (!file) return velloran::illegal_move(text);
-    const velloran::Move castling{board.king_square(us),
-                                  velloran::make_square(*file, velloran::back_rank(us)),
-                                  std::nullopt};
+    const velloran::Move castling{
+        board.king_square(us), velloran::make_square(*file, velloran::back_rank(us)), std::nullopt};
     if (!board.is_legal(castling)) return velloran::illegal_move(text);
     return castling;
 }

@@ -1,11 +1,11 @@
 // Runs of the binary that a transcript cannot express: failing output, huge lines.
 
+#include "process.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "process.h"
 
 namespace pawnlark {
 namespace {
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, OutputFailureTest,
                                            test::StdoutTarget::ClosedPipe),
                          [](const auto& param_info) {
                              return param_info.param == test::StdoutTarget::DevFull ? "DevFull"
-                                                                              : "ClosedPipe";
+                                                                                    : "ClosedPipe";
                          });
 
 TEST(OutputFailure, DiagnosticNamesTheSystemError) {

@@ -15,8 +15,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine_process.h"
 #include "app/move_choice.h"
+#include "engine_process.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
@@ -34,10 +34,8 @@ constexpr std::chrono::milliseconds ReplyTimeout{10000};
 constexpr std::string_view StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 // Chess960 starts whose castling needs only one or two pieces out of the way: the knight on
 // d1 and the bishop on d1 stand between the king on c1 and the square its rook castles to.
-constexpr std::string_view Fischer1 =
-    "qrknbbrn/pppppppp/8/8/8/8/PPPPPPPP/QRKNBBRN w GBgb - 0 1";
-constexpr std::string_view Fischer2 =
-    "nrkbbqrn/pppppppp/8/8/8/8/PPPPPPPP/NRKBBQRN w KQkq - 0 1";
+constexpr std::string_view Fischer1 = "qrknbbrn/pppppppp/8/8/8/8/PPPPPPPP/QRKNBBRN w GBgb - 0 1";
+constexpr std::string_view Fischer2 = "nrkbbqrn/pppppppp/8/8/8/8/PPPPPPPP/NRKBBQRN w KQkq - 0 1";
 
 struct Side {
     std::uint64_t seed = 42;
@@ -73,9 +71,9 @@ struct GameRecord {
 };
 
 std::string describe(const GameRecord& record) {
-    return "plies " + std::to_string(record.plies) + ", status " +
-           std::to_string(static_cast<int>(record.status)) + ", castlings " +
-           std::to_string(record.castlings);
+    return "plies " + std::to_string(record.plies) + ", status "
+           + std::to_string(static_cast<int>(record.status)) + ", castlings "
+           + std::to_string(record.castlings);
 }
 
 std::optional<std::int32_t> read_int(std::string_view text) {
@@ -117,13 +115,13 @@ std::string check_and_play(Game& referee, std::string_view text, std::int32_t sc
     }
     const Move move = parsed.value();
     if (referee.move_text(move) != text) {
-        return "move written " + std::string(text) + " instead of " + referee.move_text(move) +
-               where;
+        return "move written " + std::string(text) + " instead of " + referee.move_text(move)
+               + where;
     }
     const std::vector<Move> legal = referee.legal_moves();
     if (nodes != static_cast<std::int32_t>(legal.size())) {
-        return "nodes " + std::to_string(nodes) + " for " + std::to_string(legal.size()) +
-               " legal moves" + where;
+        return "nodes " + std::to_string(nodes) + " for " + std::to_string(legal.size())
+               + " legal moves" + where;
     }
     if (random) {
         if (score != 0) {
@@ -133,19 +131,19 @@ std::string check_and_play(Game& referee, std::string_view text, std::int32_t sc
         const Board& board = referee.board();
         const std::int32_t own = one_ply_value(board, move);
         if (score < own - NoiseAmplitude || score > own + NoiseAmplitude) {
-            return "score " + std::to_string(score) + " for a move worth " + std::to_string(own) +
-                   where;
+            return "score " + std::to_string(score) + " for a move worth " + std::to_string(own)
+                   + where;
         }
         for (const Move other : legal) {
             if (one_ply_value(board, other) > score + NoiseAmplitude) {
-                return "chose " + std::string(text) + " (" + std::to_string(score) + ") over " +
-                       referee.move_text(other) + where;
+                return "chose " + std::string(text) + " (" + std::to_string(score) + ") over "
+                       + referee.move_text(other) + where;
             }
         }
     }
     const Board& board = referee.board();
-    if (board.piece_at(move.from) == velloran::Piece::King &&
-        board.color_at(move.to) == board.side_to_move()) {
+    if (board.piece_at(move.from) == velloran::Piece::King
+        && board.color_at(move.to) == board.side_to_move()) {
         ++record.castlings;
     }
     referee.play(move);
@@ -218,16 +216,17 @@ GameRecord play_uci_game(const GameSetup& setup) {
         }
         const std::vector<std::string_view> report =
             reply.size() == 2 ? words_of(reply[0]) : std::vector<std::string_view>{};
-        const std::optional<std::int32_t> score = report.size() == 12 ? read_int(report[5])
-                                                                      : std::nullopt;
-        const std::optional<std::int32_t> nodes = report.size() == 12 ? read_int(report[7])
-                                                                      : std::nullopt;
-        if (!score || !nodes ||
-            reply[0] != "info depth 1 score cp " + std::to_string(*score) + " nodes " +
-                            std::to_string(*nodes) + " time 0 pv " + std::string(report[11]) ||
-            reply[1] != "bestmove " + std::string(report[11])) {
-            record.failure = "malformed answer at ply " + std::to_string(record.plies) + " in " +
-                             referee.to_fen() + joined(reply);
+        const std::optional<std::int32_t> score =
+            report.size() == 12 ? read_int(report[5]) : std::nullopt;
+        const std::optional<std::int32_t> nodes =
+            report.size() == 12 ? read_int(report[7]) : std::nullopt;
+        if (!score || !nodes
+            || reply[0]
+                   != "info depth 1 score cp " + std::to_string(*score) + " nodes "
+                          + std::to_string(*nodes) + " time 0 pv " + std::string(report[11])
+            || reply[1] != "bestmove " + std::string(report[11])) {
+            record.failure = "malformed answer at ply " + std::to_string(record.plies) + " in "
+                             + referee.to_fen() + joined(reply);
             return record;
         }
         const bool random = white_to_move ? setup.white.random : setup.black.random;
@@ -285,16 +284,17 @@ GameRecord play_cecp_game(const GameSetup& setup) {
         }
         const std::vector<std::string_view> thinking =
             reply.size() == 2 ? words_of(reply[0]) : std::vector<std::string_view>{};
-        const std::optional<std::int32_t> score = thinking.size() == 5 ? read_int(thinking[1])
-                                                                       : std::nullopt;
-        const std::optional<std::int32_t> nodes = thinking.size() == 5 ? read_int(thinking[3])
-                                                                       : std::nullopt;
-        if (!score || !nodes ||
-            reply[0] != "1 " + std::to_string(*score) + " 1 " + std::to_string(*nodes) + " " +
-                            std::string(thinking[4]) ||
-            reply[1] != "move " + std::string(thinking[4])) {
-            record.failure = "malformed answer at ply " + std::to_string(record.plies) + " in " +
-                             referee.to_fen() + joined(reply);
+        const std::optional<std::int32_t> score =
+            thinking.size() == 5 ? read_int(thinking[1]) : std::nullopt;
+        const std::optional<std::int32_t> nodes =
+            thinking.size() == 5 ? read_int(thinking[3]) : std::nullopt;
+        if (!score || !nodes
+            || reply[0]
+                   != "1 " + std::to_string(*score) + " 1 " + std::to_string(*nodes) + " "
+                          + std::string(thinking[4])
+            || reply[1] != "move " + std::string(thinking[4])) {
+            record.failure = "malformed answer at ply " + std::to_string(record.plies) + " in "
+                             + referee.to_fen() + joined(reply);
             return record;
         }
         const bool random = white_to_move ? setup.white.random : setup.black.random;
@@ -334,7 +334,8 @@ TEST(SelfPlayUci, StandardGamesEndLegally) {
              GameSetup{{20, true}, {120, true}, {}, false},
          }) {
         const GameRecord record = play_uci_game(setup);
-        EXPECT_EQ(record.failure, "") << "seeds " << setup.white.seed << " and " << setup.black.seed;
+        EXPECT_EQ(record.failure, "")
+            << "seeds " << setup.white.seed << " and " << setup.black.seed;
         EXPECT_NE(record.status, GameStatus::Ongoing) << describe(record);
         no_move_answers += record.no_move_answer ? 1 : 0;
         castlings += record.castlings;
@@ -376,7 +377,8 @@ TEST(SelfPlayCecp, StandardGamesEndLegally) {
              GameSetup{{12, true}, {13, false}, {}, false},
          }) {
         const GameRecord record = play_cecp_game(setup);
-        EXPECT_EQ(record.failure, "") << "seeds " << setup.white.seed << " and " << setup.black.seed;
+        EXPECT_EQ(record.failure, "")
+            << "seeds " << setup.white.seed << " and " << setup.black.seed;
         EXPECT_NE(record.status, GameStatus::Ongoing) << describe(record);
     }
 }

@@ -45,8 +45,8 @@ struct Transcript {
 std::optional<int> read_number(std::string_view text, int base = 10) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (text.empty() || text.front() == '-' || error != std::errc{} ||
-        end != text.data() + text.size()) {
+    if (text.empty() || text.front() == '-' || error != std::errc{}
+        || end != text.data() + text.size()) {
         return std::nullopt;
     }
     return value;
@@ -66,8 +66,8 @@ std::string unescape(std::string_view text, std::vector<std::string>& errors) {
             result.push_back('\t');
         } else if (kind == 'r') {
             result.push_back('\r');
-        } else if (const auto byte = kind == 'x' ? read_number(text.substr(i + 2, 2), 16)
-                                                 : std::nullopt;
+        } else if (const auto byte =
+                       kind == 'x' ? read_number(text.substr(i + 2, 2), 16) : std::nullopt;
                    byte && i + 3 < text.size()) {
             result.push_back(static_cast<char>(*byte));
             i += 2;
@@ -159,8 +159,8 @@ std::vector<std::string> transcript_files() {
 std::string test_name(const ::testing::TestParamInfo<std::string>& info) {
     std::string name = std::filesystem::path(info.param).stem().string();
     std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-        '_');
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 }
 

@@ -1,10 +1,11 @@
+#include "perft.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string_view>
 
 #include "board_printing.h"
-#include "perft.h"
 
 namespace velloran {
 namespace {
@@ -48,7 +49,8 @@ constexpr std::string_view Chess960A =
     "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9";
 constexpr std::string_view Chess960B =
     "2nnrbkr/p1qppppp/8/1ppb4/6PP/3PP3/PPP2P2/BQNNRBKR w HEhe - 1 9";
-constexpr std::string_view Chess960C = "b1q1rrkb/pppppppp/3nn3/8/P7/1PPP4/4PPPP/BQNNRKRB w GE - 1 9";
+constexpr std::string_view Chess960C =
+    "b1q1rrkb/pppppppp/3nn3/8/P7/1PPP4/4PPPP/BQNNRKRB w GE - 1 9";
 constexpr std::string_view Chess960D =
     "qbbnnrkr/2pp2pp/p7/1p2pp2/8/P3PP2/1PPP1KPP/QBBNNR1R w hf - 0 9";
 constexpr std::string_view Chess960E =

@@ -130,8 +130,8 @@ TEST(StockfishCrosscheck, LegalMoveSetsMatchOnRandomPlayouts) {
     for (const std::string& line : result.out_lines()) {
         if (line.rfind("Nodes searched:", 0) == 0) {
             answers.emplace_back();
-        } else if (const std::size_t colon = line.find(": 1"); colon != std::string::npos
-                                                               && colon >= 4 && colon <= 5) {
+        } else if (const std::size_t colon = line.find(": 1");
+                   colon != std::string::npos && colon >= 4 && colon <= 5) {
             answers.back().push_back(line.substr(0, colon));
         }
     }

@@ -49,8 +49,8 @@ void ignore_sigpipe() {
     static_cast<void>(done);
 }
 
-pid_t spawn_child(const std::string& program, const std::vector<std::string>& arguments,
-                  int in, int out, int err) {
+pid_t spawn_child(const std::string& program, const std::vector<std::string>& arguments, int in,
+                  int out, int err) {
     // Built before the fork: the child may not allocate.
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());

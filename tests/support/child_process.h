@@ -50,7 +50,7 @@ void ignore_sigpipe();
 // output and error on the given descriptors. The child starts with SIGPIPE at its default action
 // and no blocked signals, whatever this process does with them; a failed exec ends it with
 // status 127. Returns the child's pid; throws when the fork fails.
-pid_t spawn_child(const std::string& program, const std::vector<std::string>& arguments,
-                  int in, int out, int err);
+pid_t spawn_child(const std::string& program, const std::vector<std::string>& arguments, int in,
+                  int out, int err);
 
 }  // namespace pawnlark::test

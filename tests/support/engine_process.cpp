@@ -36,8 +36,8 @@ int milliseconds_left(Clock::time_point deadline) {
 
 }  // namespace
 
-EngineProcess::EngineProcess(const std::string& program,
-                             const std::vector<std::string>& arguments, Output output) {
+EngineProcess::EngineProcess(const std::string& program, const std::vector<std::string>& arguments,
+                             Output output) {
     ignore_sigpipe();
     Pipe in = make_pipe();
     Pipe out;

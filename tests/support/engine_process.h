@@ -15,8 +15,8 @@ namespace pawnlark::test {
 
 // How a child ended, with what it used.
 struct ChildExit {
-    std::optional<int> exit_code;  // absent when it ended by a signal
-    std::optional<int> signal;     // the signal that ended it
+    std::optional<int> exit_code;          // absent when it ended by a signal
+    std::optional<int> signal;             // the signal that ended it
     std::chrono::microseconds cpu_time{};  // user plus system time
     // wait4's ru_maxrss. Linux folds the spawner's own high-water mark into it at exec, so it
     // is never below this process's size at the fork.

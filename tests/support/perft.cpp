@@ -91,8 +91,8 @@ std::uint64_t checked_perft(const Board& board, int depth, bool chess960, int ex
 
 void expect_is_legal_matches_list(const Board& board) {
     constexpr std::array<std::optional<Piece>, 7> AnyPromotion{
-        std::nullopt, Piece::Pawn, Piece::Knight, Piece::Bishop, Piece::Rook, Piece::Queen,
-        Piece::King};
+        std::nullopt, Piece::Pawn,  Piece::Knight, Piece::Bishop,
+        Piece::Rook,  Piece::Queen, Piece::King};
     auto slot = [](Square from, Square to, std::optional<Piece> promotion) {
         return (index(from) * 64 + index(to)) * 7 + (promotion ? index(*promotion) + 1 : 0);
     };

@@ -110,8 +110,8 @@ ProcessResult run_process(const ProcessRun& run) {
 
     // Feed input and collect output until both output streams end or time runs out.
     while (out.read.open() || err.read.open()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
             break;
         }

@@ -31,9 +31,9 @@ struct ProcessRun {
 struct ProcessResult {
     std::string out;
     std::string err;
-    std::optional<int> exit_code;  // absent when the child ended by a signal
-    std::optional<int> signal;     // the signal that ended it
-    bool timed_out = false;        // still running at the timeout, so killed with SIGKILL
+    std::optional<int> exit_code;          // absent when the child ended by a signal
+    std::optional<int> signal;             // the signal that ended it
+    bool timed_out = false;                // still running at the timeout, so killed with SIGKILL
     std::chrono::microseconds cpu_time{};  // user plus system time of the child
     std::chrono::microseconds elapsed{};   // from the start to the child's end
 

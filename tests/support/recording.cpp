@@ -4,8 +4,6 @@ namespace pawnlark::test {
 
 void RecordingSystem::stall() { throw SystemHalt{SystemHalt::Kind::Stall, ExitStatus::Ok}; }
 
-void RecordingSystem::exit(ExitStatus status) {
-    throw SystemHalt{SystemHalt::Kind::Exit, status};
-}
+void RecordingSystem::exit(ExitStatus status) { throw SystemHalt{SystemHalt::Kind::Exit, status}; }
 
 }  // namespace pawnlark::test

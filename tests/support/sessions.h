@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "app/cecp_loop.h"
-#include "recording.h"
 #include "app/uci_loop.h"
+#include "recording.h"
 
 namespace pawnlark::test {
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "games.h"
-
 #include <string>
 #include <vector>
+
+#include "games.h"
 
 namespace velloran {
 namespace {
@@ -63,7 +63,8 @@ TEST(GameFromFen, KeepsClocksBeyondTheBoardLimits) {
 }
 
 TEST(GameFromFen, FullmoveZeroReadsAsOneAndPlusIsAllowed) {
-    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - +7 0").to_fen(), "4k3/8/8/8/8/8/8/R3K3 w - - 7 1");
+    EXPECT_EQ(read_game("4k3/8/8/8/8/8/8/R3K3 w - - +7 0").to_fen(),
+              "4k3/8/8/8/8/8/8/R3K3 w - - 7 1");
 }
 
 TEST(GameFromFen, RejectsNegativeAndNonNumericClocks) {
@@ -172,8 +173,7 @@ TEST(GameStatus, InsufficientMaterial) {
     for (const std::string_view fen :
          {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "4k3/8/8/8/8/8/8/2B1K3 w - - 0 1",
           "4k3/8/8/8/8/8/8/1N2K3 b - - 0 1", "2b1k3/8/8/8/8/8/8/3BKB2 w - - 0 1",
-          "3bk3/8/8/8/8/8/8/2B1K3 w - - 0 1",
-          "4k3/8/8/8/8/8/8/2B1K1B1 w - - 0 1"}) {
+          "3bk3/8/8/8/8/8/8/2B1K3 w - - 0 1", "4k3/8/8/8/8/8/8/2B1K1B1 w - - 0 1"}) {
         EXPECT_EQ(read_game(fen).status(), GameStatus::InsufficientMaterial) << fen;
     }
     for (const std::string_view fen :
@@ -213,7 +213,7 @@ std::string chess960_start(unsigned n) {
     place_nth_free(n % 6, 'q');
     n /= 6;
     static constexpr int Knights[10][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
-                                            {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
+                                           {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
     place_nth_free(static_cast<unsigned>(Knights[n % 10][1]), 'n');
     place_nth_free(static_cast<unsigned>(Knights[n % 10][0]), 'n');
     for (const char piece : {'r', 'k', 'r'}) place_nth_free(0, piece);

@@ -93,16 +93,22 @@ TEST(SplitTokens, SplitsAtEveryUnicodeWhiteSpaceCharacter) {
     for (const std::string_view space :
          {"\xc2\x85", "\xc2\xa0", "\xe1\x9a\x80", "\xe2\x80\x80", "\xe2\x80\x85", "\xe2\x80\x8a",
           "\xe2\x80\xa8", "\xe2\x80\xa9", "\xe2\x80\xaf", "\xe2\x81\x9f", "\xe3\x80\x80"}) {
-        const std::string text = std::string(space) + "a" + std::string(space) +
-                                 std::string(space) + "b" + std::string(space);
+        const std::string text = std::string(space) + "a" + std::string(space) + std::string(space)
+                                 + "b" + std::string(space);
         EXPECT_EQ(split_tokens(text), (Tokens{"a", "b"})) << ::testing::PrintToString(space);
     }
 }
 
 TEST(SplitTokens, KeepsLookAlikesThatAreNotWhiteSpace) {
     // Zero-width space, Mongolian vowel separator, word joiner, BOM: all ordinary text.
-    for (const std::string_view text :
-         {"a\xe2\x80\x8b" "b", "a\xe1\xa0\x8e" "b", "a\xe2\x81\xa0" "b", "a\xef\xbb\xbf" "b"}) {
+    for (const std::string_view text : {"a\xe2\x80\x8b"
+                                        "b",
+                                        "a\xe1\xa0\x8e"
+                                        "b",
+                                        "a\xe2\x81\xa0"
+                                        "b",
+                                        "a\xef\xbb\xbf"
+                                        "b"}) {
         EXPECT_EQ(split_tokens(text), Tokens{text}) << ::testing::PrintToString(text);
     }
     // Characters sharing a lead byte with a space: U+00E9, U+2010, U+3001.

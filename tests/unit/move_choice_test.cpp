@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "games.h"
-
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "games.h"
 
 namespace pawnlark {
 namespace {

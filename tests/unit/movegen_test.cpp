@@ -66,7 +66,8 @@ TEST(AttackTables, SliderLookupsMatchTheRayWalk) {
 }
 
 TEST(AttackTables, BetweenAndLineFollowTheGeometry) {
-    EXPECT_EQ(between(Square::A1, Square::D4), BitBoard::from(Square::B2) | BitBoard::from(Square::C3));
+    EXPECT_EQ(between(Square::A1, Square::D4),
+              BitBoard::from(Square::B2) | BitBoard::from(Square::C3));
     EXPECT_EQ(between(Square::D4, Square::A1), between(Square::A1, Square::D4));
     EXPECT_EQ(between(Square::E1, Square::E2), BitBoard{});
     EXPECT_EQ(between(Square::A1, Square::B3), BitBoard{});
@@ -101,14 +102,15 @@ TEST(MoveText, WritesSquaresAndPromotionLetter) {
 }
 
 TEST(LegalMoves, StartPositionListsPawnsBySquareThenKnights) {
-    const std::vector<std::string> expected{
-        "a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3", "d2d4", "e2e3", "e2e4",
-        "f2f3", "f2f4", "g2g3", "g2g4", "h2h3", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
+    const std::vector<std::string> expected{"a2a3", "a2a4", "b2b3", "b2b4", "c2c3", "c2c4", "d2d3",
+                                            "d2d4", "e2e3", "e2e4", "f2f3", "f2f4", "g2g3", "g2g4",
+                                            "h2h3", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
     EXPECT_EQ(texts(Board::startpos().legal_moves()), expected);
 }
 
 TEST(LegalMoves, PromotionsComeByDestinationThenKnightBishopRookQueen) {
-    const std::vector<std::string> moves = texts(read("3r1r2/4P3/8/8/8/8/8/k3K3 w - - 0 1").legal_moves());
+    const std::vector<std::string> moves =
+        texts(read("3r1r2/4P3/8/8/8/8/8/k3K3 w - - 0 1").legal_moves());
     const std::vector<std::string> expected{"e7d8n", "e7d8b", "e7d8r", "e7d8q", "e7e8n", "e7e8b",
                                             "e7e8r", "e7e8q", "e7f8n", "e7f8b", "e7f8r", "e7f8q"};
     ASSERT_GE(moves.size(), expected.size());
@@ -180,8 +182,8 @@ TEST(Castling, KingMovesAndCastlingsInterleaveByDestination) {
     const Board board = read("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
     const std::vector<std::string> moves = texts(board.legal_moves());
     const std::vector<std::string> king(moves.end() - 7, moves.end());
-    EXPECT_EQ(king, (std::vector<std::string>{"e1a1", "e1d1", "e1f1", "e1h1", "e1d2", "e1e2",
-                                              "e1f2"}));
+    EXPECT_EQ(king,
+              (std::vector<std::string>{"e1a1", "e1d1", "e1f1", "e1h1", "e1d2", "e1e2", "e1f2"}));
 }
 
 TEST(Castling, IsRefusedWithAPinnedRook) {
@@ -238,7 +240,8 @@ TEST(PieceMoves, CountsFourMovesPerPawnPromotionAndOneOtherwise) {
 TEST(Play, DoublePushSetsTheEnPassantFileWithoutAnEnemyPawnNearby) {
     const Board board = after(Board::startpos(), {"e2e4"});
     EXPECT_EQ(board.en_passant(), File::E);
-    EXPECT_EQ(board.write_fen(false), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
+    EXPECT_EQ(board.write_fen(false),
+              "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
     EXPECT_EQ(after(board, {"g8f6"}).en_passant(), std::nullopt);
 }
 
@@ -292,7 +295,8 @@ TEST(Play, KeepsEveryDerivedFieldEqualToAFreshRead) {
 
 TEST(BoardDeathTest, PlayingFromAnEmptySquareIsFatal) {
     Board board = Board::startpos();
-    EXPECT_DEATH(board.play(Move{Square::E4, Square::E5, std::nullopt}), MissingPieceMessage.data());
+    EXPECT_DEATH(board.play(Move{Square::E4, Square::E5, std::nullopt}),
+                 MissingPieceMessage.data());
 }
 
 }  // namespace

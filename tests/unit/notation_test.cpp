@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "games.h"
-
 #include "velloran/chess/game.h"
 
 namespace velloran {
@@ -71,7 +70,7 @@ TEST(StandardNotation, WithoutTheRightE1g1IsAnOrdinaryMove) {
     const Game game = read_game("r3k2r/8/8/8/8/8/8/R3K2R w Qkq - 0 1");
     EXPECT_EQ(parse_error(game, "e1g1"), "illegal move 'e1g1'");
     const Game rook = read_game("3k4/8/8/8/8/8/8/R3R2K w - - 0 1");
-    EXPECT_EQ(parsed(rook, "e1g1"), (Move{Square::E1, Square::G1, std::nullopt}) );
+    EXPECT_EQ(parsed(rook, "e1g1"), (Move{Square::E1, Square::G1, std::nullopt}));
 }
 
 TEST(StandardNotation, DisplacedKingWritesKingFilesButReadsOnlyFromE1) {
@@ -97,7 +96,9 @@ TEST(Chess960Notation, CastlingIsKingOntoRook) {
 TEST(Notation, EveryLegalMoveRoundTripsInBothModes) {
     for (const bool chess960 : {false, true}) {
         for (const std::string_view fen :
-             {Castles, std::string_view("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"),
+             {Castles,
+              std::string_view(
+                  "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1"),
               std::string_view("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1")}) {
             const Game game = read_game(fen, chess960);
             for (const Move move : game.legal_moves()) {

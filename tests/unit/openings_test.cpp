@@ -9,10 +9,14 @@ namespace {
 
 TEST(OpeningGenerator, SeedFortyTwoGivesTheKnownPositions) {
     OpeningGenerator openings(42);
-    EXPECT_EQ(openings.next_fen(), "rnbqk1nr/pppp2pp/8/4pp2/6P1/bP6/P1PPPP1P/R1BQKBNR w KQkq - 0 4");
-    EXPECT_EQ(openings.next_fen(), "rn1qkbnr/1pp1pppp/4b3/p2p3P/5P2/8/PPPPP1P1/RNBQKBNR w KQkq - 1 4");
-    EXPECT_EQ(openings.next_fen(), "rnbqkb1r/p1pppp1p/1p3n2/6p1/8/1PP2P2/P2PP1PP/RNBQKBNR w KQkq - 0 4");
-    EXPECT_EQ(openings.next_fen(), "rnbqkbnr/1ppp1pp1/8/p2Pp2p/8/7N/PPP1PPPP/RNBQKB1R w KQkq e6 0 4");
+    EXPECT_EQ(openings.next_fen(),
+              "rnbqk1nr/pppp2pp/8/4pp2/6P1/bP6/P1PPPP1P/R1BQKBNR w KQkq - 0 4");
+    EXPECT_EQ(openings.next_fen(),
+              "rn1qkbnr/1pp1pppp/4b3/p2p3P/5P2/8/PPPPP1P1/RNBQKBNR w KQkq - 1 4");
+    EXPECT_EQ(openings.next_fen(),
+              "rnbqkb1r/p1pppp1p/1p3n2/6p1/8/1PP2P2/P2PP1PP/RNBQKBNR w KQkq - 0 4");
+    EXPECT_EQ(openings.next_fen(),
+              "rnbqkbnr/1ppp1pp1/8/p2Pp2p/8/7N/PPP1PPPP/RNBQKB1R w KQkq e6 0 4");
 }
 
 TEST(OpeningGenerator, SeedOne) {

@@ -272,7 +272,8 @@ TEST(RandomGeneratorSampleInclusive, FullAndSingleValueRanges) {
     const auto words = stream(42, 5);
     auto generator = RandomGenerator::with_seed(42);
     // All 2^32 values: the word itself, reinterpreted.
-    EXPECT_EQ(generator.sample_range_inclusive_i32(IntMin, IntMax), static_cast<std::int32_t>(words[0]));
+    EXPECT_EQ(generator.sample_range_inclusive_i32(IntMin, IntMax),
+              static_cast<std::int32_t>(words[0]));
     EXPECT_EQ(generator.sample_range_inclusive_i32(5, 5), 5);
     // 2^32 - 1 values from the bottom: low + (x - 1 + carry), wrapping.
     const std::uint32_t offset = words[2] - 1 + (words[3] > words[2] ? 1 : 0);

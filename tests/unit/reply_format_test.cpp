@@ -8,7 +8,8 @@ namespace pawnlark {
 namespace {
 
 TEST(SeparateWords, KeepsNamesQuotesAndCommentsWhole) {
-    EXPECT_EQ(separate_words("id name my  engine x", TokenSeparator::Tab), "id\tname\tmy  engine x");
+    EXPECT_EQ(separate_words("id name my  engine x", TokenSeparator::Tab),
+              "id\tname\tmy  engine x");
     EXPECT_EQ(separate_words("feature myname=\"a b\" done=1", TokenSeparator::Double),
               "feature  myname=\"a b\"  done=1");
     EXPECT_EQ(separate_words("1-0 {White mates}", TokenSeparator::Tab), "1-0\t{White mates}");

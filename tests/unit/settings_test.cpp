@@ -7,6 +7,7 @@
 #include <limits>
 #include <string_view>
 #include <vector>
+
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -29,7 +30,8 @@ TEST(ParseUnsigned, ReadsDigitsWithOptionalPlusAndLeadingZeros) {
 TEST(ParseUnsigned, RejectsSignsBlanksOtherCharactersAndOverflow) {
     for (const std::string_view text :
          {"", "+", "-", "-1", "-0", "++1", "+-1", " 1", "1 ", "1x", "0x10", "1.0", "1e3", "abc"}) {
-        EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>(text), std::nullopt) << '"' << text << '"';
+        EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>(text), std::nullopt)
+            << '"' << text << '"';
     }
     EXPECT_EQ(velloran::parse_unsigned<std::uint64_t>("18446744073709551616"), std::nullopt);
     EXPECT_EQ(velloran::parse_unsigned<std::uint32_t>("4294967296"), std::nullopt);
@@ -136,11 +138,10 @@ TEST(ScanArguments, CecpPlayOptions) {
 }
 
 TEST(ScanArguments, FaultKindsAndModifiers) {
-    const Settings settings =
-        scan({"--handshake-fault", "no-ready", "--garble", "kxr", "--flood-kind", "multipv",
-              "--flood-lines", "7", "--line-end", "crlf", "--token-sep", "double",
-              "--flag-overrun-ms", "0", "--quit-delay-ms", "9", "--ignore-quit", "--ponder",
-              "--no-chess960-option"});
+    const Settings settings = scan(
+        {"--handshake-fault", "no-ready", "--garble", "kxr", "--flood-kind", "multipv",
+         "--flood-lines", "7", "--line-end", "crlf", "--token-sep", "double", "--flag-overrun-ms",
+         "0", "--quit-delay-ms", "9", "--ignore-quit", "--ponder", "--no-chess960-option"});
     EXPECT_EQ(settings.handshake_fault, HandshakeFault::NoReady);
     EXPECT_EQ(settings.garble, GarbleKind::Kxr);
     EXPECT_EQ(settings.flood_kind, FloodKind::MultiPv);

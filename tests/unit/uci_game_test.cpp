@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/misbehaviour.h"
-#include "sessions.h"
 #include "app/uci_loop.h"
+#include "sessions.h"
 
 namespace pawnlark {
 namespace {
@@ -46,8 +46,8 @@ TEST_F(UciGameTest, GoPausesForTheDelayAndLeavesTheGameAlone) {
     static_cast<void>(send("position startpos"));
     EXPECT_EQ(send("go movetime 10"), LoopControl::Continue);
     EXPECT_EQ(system.sleeps, (std::vector<std::uint64_t>{250}));
-    EXPECT_EQ(out.lines, (Lines{"info depth 1 score cp 25 nodes 20 time 250 pv c2c3",
-                                "bestmove c2c3"}));
+    EXPECT_EQ(out.lines,
+              (Lines{"info depth 1 score cp 25 nodes 20 time 250 pv c2c3", "bestmove c2c3"}));
     EXPECT_EQ(session.state.game.to_fen(), velloran::Game::new_game().to_fen());
 }
 
@@ -79,8 +79,8 @@ TEST_F(UciGameTest, PendingSearchSkipsCountingPausingAndFaults) {
     EXPECT_EQ(send("go ponder wtime 5"), LoopControl::Continue);
     EXPECT_EQ(session.state.ply, 0u);
     EXPECT_EQ(send("ponderhit"), LoopControl::Continue);
-    EXPECT_EQ(out.lines, (Lines{"info depth 1 score cp 25 nodes 1 time 1 pv c2c3",
-                                "bestmove c2c3"}));
+    EXPECT_EQ(out.lines,
+              (Lines{"info depth 1 score cp 25 nodes 1 time 1 pv c2c3", "bestmove c2c3"}));
     EXPECT_TRUE(system.sleeps.empty());
     EXPECT_FALSE(session.state.search_pending);
 }
@@ -104,10 +104,17 @@ TEST_F(UciGameTest, UcinewgameKeepsModeAndPendingSearch) {
 }
 
 TEST_F(UciGameTest, GenfensCountFallsBackToSixteen) {
-    for (const auto& [line, count] : std::vector<std::pair<std::string, std::size_t>>{
-             {"genfens", 16}, {"genfens 0", 0}, {"genfens 1", 1}, {"genfens abc", 16},
-             {"genfens -5", 16}, {"genfens +", 16}, {"genfens 4294967296", 16},
-             {"genfens 007", 7}, {"genfens +3", 3}, {"genfens seed 12", 16}}) {
+    for (const auto& [line, count] :
+         std::vector<std::pair<std::string, std::size_t>>{{"genfens", 16},
+                                                          {"genfens 0", 0},
+                                                          {"genfens 1", 1},
+                                                          {"genfens abc", 16},
+                                                          {"genfens -5", 16},
+                                                          {"genfens +", 16},
+                                                          {"genfens 4294967296", 16},
+                                                          {"genfens 007", 7},
+                                                          {"genfens +3", 3},
+                                                          {"genfens seed 12", 16}}) {
         out.lines.clear();
         static_cast<void>(send(line));
         EXPECT_EQ(out.lines.size(), count) << line;

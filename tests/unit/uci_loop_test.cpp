@@ -32,7 +32,9 @@ TEST_F(UciLoopTest, EmptyNameLeavesTheSpaceAfterName) {
 TEST_F(UciLoopTest, IsreadyIsAnsweredWhateverTheSurroundingWhiteSpace) {
     static_cast<void>(send("  isready \t"));
     static_cast<void>(send("isready\r"));
-    static_cast<void>(send("\xe3\x80\x80isready\xc2\xa0" "extra"));
+    static_cast<void>(
+        send("\xe3\x80\x80isready\xc2\xa0"
+             "extra"));
     EXPECT_EQ(out.lines, (Lines{"readyok", "readyok", "readyok"}));
 }
 

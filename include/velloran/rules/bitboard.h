@@ -14,7 +14,9 @@ struct BitBoard {
     std::uint64_t bits = 0;
 
     static constexpr BitBoard from(Square s) { return BitBoard{std::uint64_t{1} << index(s)}; }
-    static constexpr BitBoard of_file(File f) { return BitBoard{0x0101010101010101ULL << index(f)}; }
+    static constexpr BitBoard of_file(File f) {
+        return BitBoard{0x0101010101010101ULL << index(f)};
+    }
     static constexpr BitBoard of_rank(Rank r) { return BitBoard{0xFFULL << (8 * index(r))}; }
 
     constexpr bool empty() const { return bits == 0; }
@@ -29,9 +31,18 @@ struct BitBoard {
     constexpr BitBoard operator&(BitBoard o) const { return BitBoard{bits & o.bits}; }
     constexpr BitBoard operator^(BitBoard o) const { return BitBoard{bits ^ o.bits}; }
     constexpr BitBoard operator~() const { return BitBoard{~bits}; }
-    constexpr BitBoard& operator|=(BitBoard o) { bits |= o.bits; return *this; }
-    constexpr BitBoard& operator&=(BitBoard o) { bits &= o.bits; return *this; }
-    constexpr BitBoard& operator^=(BitBoard o) { bits ^= o.bits; return *this; }
+    constexpr BitBoard& operator|=(BitBoard o) {
+        bits |= o.bits;
+        return *this;
+    }
+    constexpr BitBoard& operator&=(BitBoard o) {
+        bits &= o.bits;
+        return *this;
+    }
+    constexpr BitBoard& operator^=(BitBoard o) {
+        bits ^= o.bits;
+        return *this;
+    }
     friend constexpr bool operator==(BitBoard, BitBoard) = default;
 
     class Iterator {
@@ -44,8 +55,15 @@ struct BitBoard {
         constexpr Iterator() = default;
         constexpr explicit Iterator(std::uint64_t rest) : rest_(rest) {}
         constexpr Square operator*() const { return square_from_index(std::countr_zero(rest_)); }
-        constexpr Iterator& operator++() { rest_ &= rest_ - 1; return *this; }
-        constexpr Iterator operator++(int) { Iterator old = *this; ++*this; return old; }
+        constexpr Iterator& operator++() {
+            rest_ &= rest_ - 1;
+            return *this;
+        }
+        constexpr Iterator operator++(int) {
+            Iterator old = *this;
+            ++*this;
+            return old;
+        }
         friend constexpr bool operator==(Iterator, Iterator) = default;
 
     private:
