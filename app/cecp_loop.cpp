@@ -141,8 +141,9 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
 }
 
 LoopControl cecp_ping(CecpSession& session, const Command& command) {
-    if (command.tokens.size() > 1 && session.settings.handshake_fault != HandshakeFault::NoReady) {
-        session.out.line("pong " + std::string(command.tokens[1]));
+    if (!command.word_at(1).empty()
+        && session.settings.handshake_fault != HandshakeFault::NoReady) {
+        session.out.line("pong " + std::string(command.word_at(1)));
     }
     return LoopControl::Continue;
 }
@@ -159,7 +160,7 @@ LoopControl cecp_new(CecpSession& session, const Command&) {
 }
 
 LoopControl cecp_variant(CecpSession& session, const Command& command) {
-    session.state.chess960 = command.tokens.size() > 1 && command.tokens[1] == "fischerandom";
+    session.state.chess960 = command.word_at(1) == "fischerandom";
     return LoopControl::Continue;
 }
 
@@ -174,10 +175,10 @@ LoopControl cecp_setboard(CecpSession& session, const Command& command) {
 // Without standard play, bad or illegal moves are dropped without a word and an accepted move
 // never starts a search.
 LoopControl cecp_usermove(CecpSession& session, const Command& command) {
-    if (command.tokens.size() < 2) return LoopControl::Continue;
     CecpState& state = session.state;
     const Settings& settings = session.settings;
-    const std::string_view text = command.tokens[1];
+    const std::string_view text = command.word_at(1);
+    if (text.empty()) return LoopControl::Continue;
     const auto move = read_cecp_move(session, text);
     const bool rejected = move && settings.cecp_claim == ClaimKind::RejectUsermove
                           && fires(settings.cecp_claim_at_ply, count_ply(state.ply));
@@ -202,7 +203,7 @@ LoopControl cecp_usermove(CecpSession& session, const Command& command) {
 
 LoopControl cecp_go(CecpSession& session, const Command& command) {
     CecpState& state = session.state;
-    if (is_pending_request(command.tokens)) {
+    if (is_pending_request(command)) {
         state.search_pending = true;
         return LoopControl::Continue;
     }
@@ -244,10 +245,8 @@ LoopControl cecp_black(CecpSession& session, const Command&) {
 
 // The engine's remaining time in centiseconds, for a flag fall on demand.
 LoopControl cecp_time(CecpSession& session, const Command& command) {
-    if (command.tokens.size() > 1) {
-        if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.tokens[1])) {
-            session.state.time_cs = time;
-        }
+    if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.word_at(1))) {
+        session.state.time_cs = time;
     }
     return LoopControl::Continue;
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -89,24 +90,40 @@ std::optional<std::string> read_command(std::istream& in) {
 
 std::string_view trim(std::string_view text) { return velloran::trim_whitespace(text); }
 
-std::vector<std::string_view> split_tokens(std::string_view text) {
-    return velloran::split_whitespace(text);
+Command Command::from_line(std::string_view line) { return Command{trim(line)}; }
+
+std::string_view Command::word() const { return word_at(0); }
+
+std::string_view Command::word_at(std::size_t index) const {
+    for (const std::string_view word : words()) {
+        if (index-- == 0) return word;
+    }
+    return {};
 }
 
-Command Command::from_line(std::string_view line) {
-    const std::string_view trimmed = trim(line);
-    return Command{trimmed, split_tokens(trimmed)};
+std::optional<std::string_view> Command::value_after(std::string_view key) const {
+    const velloran::Words all = words();
+    auto at = all.begin();
+    if (at == all.end()) return std::nullopt;
+    for (++at; at != all.end(); ++at) {
+        if (*at == key) {
+            ++at;
+            return at == all.end() ? std::nullopt : std::optional(*at);
+        }
+    }
+    return std::nullopt;
 }
 
-std::string_view Command::word() const { return tokens.empty() ? std::string_view() : tokens[0]; }
+bool Command::has_argument(std::string_view word) const {
+    const velloran::Words all = words();
+    auto at = all.begin();
+    return at != all.end() && std::find(++at, all.end(), word) != all.end();
+}
 
 std::string_view Command::rest() const {
-    if (tokens.empty()) {
-        return {};
-    }
-    const auto word_end =
-        static_cast<std::size_t>(tokens[0].data() - line.data()) + tokens[0].size();
-    return trim(line.substr(word_end));
+    const std::string_view first = word();
+    if (first.empty()) return {};
+    return trim(line.substr(static_cast<std::size_t>(first.data() - line.data()) + first.size()));
 }
 
 void StdoutOutput::line(std::string_view text) {

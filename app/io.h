@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "velloran/text.h"
 
 namespace pawnlark {
 
@@ -24,20 +25,24 @@ std::optional<std::string> read_command(std::istream& in);
 // space as the core's FEN reading.
 std::string_view trim(std::string_view text);
 
-// The runs of non-white-space characters, as views into the text.
-std::vector<std::string_view> split_tokens(std::string_view text);
-
-// One input line ready for dispatch; views into the line it was made from, which must outlive
-// it.
+// One input line ready for dispatch: a view into the line it was made from, which must outlive
+// it. Its words are found as they are asked for, so a line costs no more than its own text.
 struct Command {
-    std::string_view line;                 // the trimmed line
-    std::vector<std::string_view> tokens;  // split at runs of white space; empty for a blank line
+    std::string_view line;  // the trimmed line
 
     static Command from_line(std::string_view line);
 
-    // The first token, which selects the command; empty for a blank line.
+    // The words of the line, split at runs of white space; none for a blank line.
+    velloran::Words words() const { return velloran::Words(line); }
+    // The first word, which selects the command; empty for a blank line.
     std::string_view word() const;
-    // The trimmed rest of the line after the first token, inner spacing kept.
+    // The word at `index` (0 is the command's own), empty when the line has fewer.
+    std::string_view word_at(std::size_t index) const;
+    // The word after the first argument equal to `key`, absent when there is none.
+    std::optional<std::string_view> value_after(std::string_view key) const;
+    // Whether an argument (a word after the first) equals `word`.
+    bool has_argument(std::string_view word) const;
+    // The trimmed rest of the line after the first word, inner spacing kept.
     std::string_view rest() const;
 };
 

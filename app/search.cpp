@@ -7,10 +7,8 @@
 
 namespace pawnlark {
 
-bool is_pending_request(std::span<const std::string_view> tokens) {
-    return std::any_of(
-        tokens.begin() + (tokens.empty() ? 0 : 1), tokens.end(),
-        [](std::string_view word) { return word == "infinite" || word == "ponder"; });
+bool is_pending_request(const Command& command) {
+    return command.has_argument("infinite") || command.has_argument("ponder");
 }
 
 std::string ponder_suffix(const velloran::Game& game, velloran::Move move) {

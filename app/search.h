@@ -12,7 +12,7 @@ namespace pawnlark {
 
 // Whether a "go" asks for a search that waits for "stop" or "ponderhit": any word after the
 // command is "infinite" or "ponder".
-bool is_pending_request(std::span<const std::string_view> tokens);
+bool is_pending_request(const Command& command);
 
 // " ponder Y" with Y the first sorted legal move after `move`, or nothing when there is none.
 std::string ponder_suffix(const velloran::Game& game, velloran::Move move);

@@ -65,7 +65,8 @@ constexpr std::string_view StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKB
 // describes the game afresh anyway.
 LoopControl uci_position(UciSession& session, const Command& command) {
     UciState& state = session.state;
-    const auto tokens = std::span(command.tokens).subspan(1);
+    const velloran::Words all = command.words();
+    const auto tokens = std::ranges::subrange(std::next(all.begin()), all.end());
     auto rest = tokens.begin();
     if (rest != tokens.end() && *rest == "startpos") {
         if (auto game = velloran::Game::from_fen(StartFen, state.chess960)) {
@@ -73,9 +74,9 @@ LoopControl uci_position(UciSession& session, const Command& command) {
         }
         ++rest;
     } else if (rest != tokens.end() && *rest == "fen") {
-        const auto moves = std::find(rest + 1, tokens.end(), std::string_view("moves"));
+        const auto moves = std::find(std::next(rest), tokens.end(), std::string_view("moves"));
         std::string fen;
-        for (auto token = rest + 1; token != moves; ++token) {
+        for (auto token = std::next(rest); token != moves; ++token) {
             if (!fen.empty()) fen += ' ';
             fen.append(*token);
         }
@@ -98,9 +99,8 @@ LoopControl uci_position(UciSession& session, const Command& command) {
 // The engine's own clock for a flag fall: the move time, else the mover's remaining time.
 std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran::Game& game) {
     const auto value_after = [&](std::string_view word) -> std::optional<std::uint64_t> {
-        const auto at = std::find(command.tokens.begin(), command.tokens.end(), word);
-        if (at == command.tokens.end() || at + 1 == command.tokens.end()) return std::nullopt;
-        return velloran::parse_unsigned<std::uint64_t>(*(at + 1));
+        const auto value = command.value_after(word);
+        return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
     };
     if (const auto movetime = value_after("movetime")) return movetime;
     return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
@@ -110,10 +110,8 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
     const Settings& settings = session.settings;
     const velloran::Game& game = state.game;
-    if (is_pending_request(command.tokens)) {
-        const bool ponder =
-            std::find(command.tokens.begin(), command.tokens.end(), std::string_view("ponder"))
-            != command.tokens.end();
+    if (is_pending_request(command)) {
+        const bool ponder = command.has_argument("ponder");
         if (ponder && fires(settings.ponder_premature_at_ply, state.ply)) {
             answer_pending_search(session.out, game, session.generator, settings.random,
                                   settings.ponder);
@@ -165,14 +163,11 @@ LoopControl uci_stop(UciSession& session, const Command&) {
 }
 
 LoopControl uci_genfens(UciSession& session, const Command& command) {
-    const auto& tokens = command.tokens;
     const std::uint32_t count =
-        (tokens.size() > 1 ? velloran::parse_unsigned<std::uint32_t>(tokens[1]) : std::nullopt)
-            .value_or(DefaultOpeningCount);
+        velloran::parse_unsigned<std::uint32_t>(command.word_at(1)).value_or(DefaultOpeningCount);
     std::uint64_t seed = session.settings.seed;
-    if (const auto word = std::find(tokens.begin(), tokens.end(), std::string_view("seed"));
-        word != tokens.end() && word + 1 != tokens.end()) {
-        seed = velloran::parse_unsigned<std::uint64_t>(*(word + 1)).value_or(seed);
+    if (const auto word = command.value_after("seed")) {
+        seed = velloran::parse_unsigned<std::uint64_t>(*word).value_or(seed);
     }
     // Printed as each position is finished: a huge count runs in constant memory.
     OpeningGenerator openings(seed);

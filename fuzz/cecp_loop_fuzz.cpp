@@ -79,7 +79,7 @@ void check_replies(const pawnlark::Command& command, const velloran::Game& befor
     }
     if (command.word() == "usermove" && after.board() != before.board()) {
         // An accepted move is exactly the one the front end sent.
-        const auto move = before.parse_move(command.tokens[1]);
+        const auto move = before.parse_move(command.word_at(1));
         check(move.has_value(), "usermove played an unreadable move", command.line);
         velloran::Game expected = before;
         expected.play(move.value());

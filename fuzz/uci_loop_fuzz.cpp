@@ -28,9 +28,7 @@ constexpr std::uint32_t OpeningBudget = pawnlark::DefaultOpeningCount;
 bool within_budget(const pawnlark::Command& command, std::uint32_t& budget) {
     if (command.word() != "genfens") return true;
     const std::uint32_t count =
-        (command.tokens.size() > 1 ? velloran::parse_unsigned<std::uint32_t>(command.tokens[1])
-                                   : std::nullopt)
-            .value_or(pawnlark::DefaultOpeningCount);
+        velloran::parse_unsigned<std::uint32_t>(command.word_at(1)).value_or(pawnlark::DefaultOpeningCount);
     if (count > budget) return false;
     budget -= count;
     return true;

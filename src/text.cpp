@@ -33,21 +33,16 @@ std::size_t white_space_length(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-std::vector<std::string_view> split_whitespace(std::string_view text) {
-    std::vector<std::string_view> pieces;
-    std::size_t start = 0;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (const std::size_t length = white_space_length(text, at); length > 0) {
-            if (at > start) pieces.push_back(text.substr(start, at - start));
-            at += length;
-            start = at;
-        } else {
-            ++at;
-        }
+void Words::Iterator::seek(std::size_t from) {
+    std::size_t at = from;
+    while (at < text_.size()) {
+        const std::size_t length = white_space_length(text_, at);
+        if (length == 0) break;
+        at += length;
     }
-    if (at > start) pieces.push_back(text.substr(start, at - start));
-    return pieces;
+    start_ = at;
+    while (at < text_.size() && white_space_length(text_, at) == 0) ++at;
+    end_ = at;
 }
 
 std::string_view trim_whitespace(std::string_view text) {

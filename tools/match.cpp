@@ -156,7 +156,7 @@ struct Options {
 
 std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> out;
-    for (const std::string_view word : velloran::split_whitespace(text)) out.emplace_back(word);
+    for (const std::string_view word : velloran::Words(text)) out.emplace_back(word);
     return out;
 }
 

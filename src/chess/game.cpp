@@ -125,7 +125,12 @@ Game::Game(Board board, std::uint32_t halfmove, std::uint32_t fullmove, bool che
 Game Game::new_game() { return Game(Board::startpos(), 0, 1, false); }
 
 Result<Game> Game::from_fen(std::string_view text, bool chess960) {
-    std::vector<std::string_view> fields = split_whitespace(text);
+    // More than six fields is refused anyway: stop counting there, whatever the text's length.
+    std::vector<std::string_view> fields;
+    for (const std::string_view field : Words(text)) {
+        if (fields.size() == 7) break;
+        fields.push_back(field);
+    }
     if (fields.size() == 4) {
         fields.push_back("0");
         fields.push_back("1");

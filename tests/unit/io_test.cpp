@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -11,6 +12,11 @@ namespace pawnlark {
 namespace {
 
 using Tokens = std::vector<std::string_view>;
+
+Tokens words_of(std::string_view text) {
+    const velloran::Words words(text);
+    return Tokens(words.begin(), words.end());
+}
 
 // Every line read_command yields from the input, up to the first absent one.
 std::vector<std::string> read_all(const std::string& input) {
@@ -82,24 +88,24 @@ TEST(IsValidUtf8, RejectsOverlongsSurrogatesTooLargeAndBrokenSequences) {
     }
 }
 
-TEST(SplitTokens, SplitsAtRunsOfAsciiWhiteSpace) {
-    EXPECT_EQ(split_tokens("  go \t wtime\v1000\f\r\n btime  "),
+TEST(Words, SplitsAtRunsOfAsciiWhiteSpace) {
+    EXPECT_EQ(words_of("  go \t wtime\v1000\f\r\n btime  "),
               (Tokens{"go", "wtime", "1000", "btime"}));
-    EXPECT_EQ(split_tokens(""), Tokens{});
-    EXPECT_EQ(split_tokens(" \t "), Tokens{});
+    EXPECT_EQ(words_of(""), Tokens{});
+    EXPECT_EQ(words_of(" \t "), Tokens{});
 }
 
-TEST(SplitTokens, SplitsAtEveryUnicodeWhiteSpaceCharacter) {
+TEST(Words, SplitsAtEveryUnicodeWhiteSpaceCharacter) {
     for (const std::string_view space :
          {"\xc2\x85", "\xc2\xa0", "\xe1\x9a\x80", "\xe2\x80\x80", "\xe2\x80\x85", "\xe2\x80\x8a",
           "\xe2\x80\xa8", "\xe2\x80\xa9", "\xe2\x80\xaf", "\xe2\x81\x9f", "\xe3\x80\x80"}) {
         const std::string text = std::string(space) + "a" + std::string(space) + std::string(space)
                                  + "b" + std::string(space);
-        EXPECT_EQ(split_tokens(text), (Tokens{"a", "b"})) << ::testing::PrintToString(space);
+        EXPECT_EQ(words_of(text), (Tokens{"a", "b"})) << ::testing::PrintToString(space);
     }
 }
 
-TEST(SplitTokens, KeepsLookAlikesThatAreNotWhiteSpace) {
+TEST(Words, KeepsLookAlikesThatAreNotWhiteSpace) {
     // Zero-width space, Mongolian vowel separator, word joiner, BOM: all ordinary text.
     for (const std::string_view text : {"a\xe2\x80\x8b"
                                         "b",
@@ -109,10 +115,10 @@ TEST(SplitTokens, KeepsLookAlikesThatAreNotWhiteSpace) {
                                         "b",
                                         "a\xef\xbb\xbf"
                                         "b"}) {
-        EXPECT_EQ(split_tokens(text), Tokens{text}) << ::testing::PrintToString(text);
+        EXPECT_EQ(words_of(text), Tokens{text}) << ::testing::PrintToString(text);
     }
     // Characters sharing a lead byte with a space: U+00E9, U+2010, U+3001.
-    EXPECT_EQ(split_tokens("\xc3\xa9 \xe2\x80\x90 \xe3\x80\x81"),
+    EXPECT_EQ(words_of("\xc3\xa9 \xe2\x80\x90 \xe3\x80\x81"),
               (Tokens{"\xc3\xa9", "\xe2\x80\x90", "\xe3\x80\x81"}));
 }
 
@@ -127,7 +133,7 @@ TEST(Command, TrimsTheLineAndSplitsItIntoTokens) {
     EXPECT_EQ(command.line, "setboard  8/8/8 w - -  0 1");
     EXPECT_EQ(command.word(), "setboard");
     EXPECT_EQ(command.rest(), "8/8/8 w - -  0 1");
-    EXPECT_EQ(command.tokens.size(), 7u);
+    EXPECT_EQ(std::ranges::distance(command.words()), 7);
 }
 
 TEST(Command, BlankLineHasNoWordAndNoRest) {
