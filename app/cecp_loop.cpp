@@ -1,6 +1,7 @@
 #include "app/cecp_loop.h"
 
 #include <array>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,7 +10,7 @@
 #include "app/command_loop.h"
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
-#include "app/search.h"
+#include "app/search_answer.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -61,69 +62,57 @@ std::optional<std::string> game_end(const CecpSession& session) {
     }
 }
 
-// The engine's move, asked for by "go" or, in standard play, due after the opponent's move:
-// count the ply, run the faults and the pause, then answer.
+std::string cecp_report(std::int32_t score, std::uint32_t nodes, std::uint64_t /*time_ms*/,
+                        std::string_view pv) {
+    return "1 " + std::to_string(score) + " 1 " + std::to_string(nodes) + " " + std::string(pv);
+}
+
+std::string cecp_flood_line(const Settings& /*settings*/, std::uint32_t depth,
+                            std::optional<std::string_view> first_move) {
+    const std::string d = std::to_string(depth);
+    std::string line = d + " 0 0 " + d;
+    if (first_move) line.append(" ").append(*first_move);
+    return line;
+}
+
+// The engine plays its own move as the manager will read it back, and announces the end of
+// the game that move brings.
+AnswerDialect cecp_dialect(CecpSession& session) {
+    return AnswerDialect{
+        .move_word = "move",
+        .no_move = "resign",
+        .junk = " junk",
+        .honours_stall_and_illegal = session.settings.cecp_standard,
+        .makes_claims = true,
+        .names_ponder_move = false,
+        .report = cecp_report,
+        .flood_line = cecp_flood_line,
+        .move_text = [&session](Move move) { return cecp_move_text(session, move); },
+        .after_move = [&session](Move move) -> std::optional<std::string> {
+            const auto read_back = read_cecp_move(session, cecp_move_text(session, move));
+            session.state.game.play(read_back.value_or(move));
+            return game_end(session);
+        },
+    };
+}
+
+AnswerContext answer_context(CecpSession& session) {
+    return {session.settings, session.out, session.system, session.generator};
+}
+
+// The engine's move, asked for by "go" or, in standard play, due after the opponent's move.
 LoopControl engine_move(CecpSession& session) {
     CecpState& state = session.state;
-    const Settings& settings = session.settings;
     state.ply = count_ply(state.ply);
-    const std::uint32_t ply = state.ply;
+    // Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
+    constexpr std::uint64_t MaxCs = std::numeric_limits<std::uint64_t>::max() / 10;
     const std::optional<std::uint64_t> own_time_ms =
-        state.time_cs ? std::optional(*state.time_cs * 10) : std::nullopt;
-    if (const Pause pause =
-            before_answer(settings, session.system, ply, settings.cecp_standard, own_time_ms);
-        pause.control != LoopControl::Continue) {
-        return pause.control;
-    }
-    if (flood_due(settings, ply)) {
-        const auto moves = sorted_legal_moves(state.game);
-        write_flood(
-            session.out, settings, true,
-            moves.empty() ? std::nullopt : std::optional(cecp_move_text(session, moves.front())));
-    }
-    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
-        return write_answer(session.out, settings, ply, lines, garble);
-    };
-    if (fires(settings.cecp_claim_at_ply, ply)) {
-        switch (settings.cecp_claim) {
-            case ClaimKind::Resign:
-                return answer({"resign"}, std::nullopt);
-            case ClaimKind::ClaimWin:
-                return answer(
-                    {state.game.board().side_to_move() == Color::White ? "1-0 {White mates}"
-                                                                       : "0-1 {Black mates}"},
-                    std::nullopt);
-            case ClaimKind::OfferDraw:
-                session.out.line("offer draw");
-                break;
-            case ClaimKind::ClaimDraw:
-                session.out.line("1/2-1/2 {Draw by repetition}");
-                break;
-            case ClaimKind::RejectUsermove:
-                break;
-        }
-    }
-    if (settings.cecp_standard && fires(settings.illegal_at_ply, ply)) {
-        return answer({"move a1a1"}, std::nullopt);
-    }
-    const auto garble = garble_due(settings, ply);
-    if (garble == GarbleKind::Empty) return answer({"move"}, garble);
-    if (garble == GarbleKind::Null) return answer({"move 0000"}, garble);
-    const auto choice = choose_move(state.game, session.generator, settings.random);
-    if (!choice) return answer({"resign"}, garble);
-    const std::string text = garble == GarbleKind::Kxr && !state.game.chess960()
-                                 ? choice->move.text()
-                                 : cecp_move_text(session, choice->move);
-    std::vector<std::string> lines{
-        "1 " + std::to_string(choice->score) + " 1 "
-            + std::to_string(state.game.board().legal_piece_moves().move_count()) + " " + text,
-        "move " + text + (garble == GarbleKind::Trailing ? " junk" : "")};
-    // Played as the manager will read it back; a castling text of a king off the e-file that
-    // does not read back is played as chosen.
-    const auto read_back = read_cecp_move(session, text);
-    state.game.play(read_back.value_or(choice->move));
-    if (const auto end = game_end(session)) lines.push_back(*end);
-    return answer(std::move(lines), garble);
+        state.time_cs
+            ? std::optional(*state.time_cs > MaxCs ? std::numeric_limits<std::uint64_t>::max()
+                                                   : *state.time_cs * 10)
+            : std::nullopt;
+    return answer_search(answer_context(session), cecp_dialect(session), state.game,
+                         {state.ply, own_time_ms});
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {
@@ -215,8 +204,7 @@ LoopControl cecp_go(CecpSession& session, const Command& command) {
 // "stop" and "ponderhit" alike: the UCI answer to a pending search, without pause or faults.
 LoopControl cecp_stop(CecpSession& session, const Command&) {
     if (session.state.search_pending) {
-        answer_pending_search(session.out, session.state.game, session.generator,
-                              session.settings.random, false);
+        answer_pending_search(answer_context(session), session.state.game, false);
         session.state.search_pending = false;
     }
     return LoopControl::Continue;

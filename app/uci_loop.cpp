@@ -12,11 +12,13 @@
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
 #include "app/openings.h"
-#include "app/search.h"
+#include "app/search_answer.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
+
+using velloran::Move;
 
 LoopControl uci_uci(UciSession& session, const Command&) {
     const Settings& settings = session.settings;
@@ -106,57 +108,68 @@ std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran:
     return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
 }
 
+std::string uci_report(std::int32_t score, std::uint32_t nodes, std::uint64_t time_ms,
+                       std::string_view pv) {
+    return "info depth 1 score cp " + std::to_string(score) + " nodes " + std::to_string(nodes)
+           + " time " + std::to_string(time_ms) + " pv " + std::string(pv);
+}
+
+std::string uci_flood_line(const Settings& settings, std::uint32_t depth,
+                           std::optional<std::string_view> first_move) {
+    if (settings.flood_kind == FloodKind::String) return "info string score cp 100000 pv a1a1";
+    const std::string d = std::to_string(depth);
+    const bool second = settings.flood_kind == FloodKind::MultiPv && depth % 2 == 0;
+    const bool bad_pv = settings.flood_kind == FloodKind::BadPv;
+    std::string line;
+    line.append("info depth ").append(d).append(" seldepth ").append(d);
+    line.append(second ? " multipv 2" : " multipv 1");
+    line.append(" score cp 0 nodes ").append(d).append(" nps 1000 time 0");
+    if (first_move || bad_pv) line.append(" pv");
+    if (first_move) line.append(" ").append(*first_move);
+    if (bad_pv) line.append(" a1a1");
+    return line;
+}
+
+AnswerDialect uci_dialect(const UciSession& session) {
+    return AnswerDialect{
+        .move_word = "bestmove",
+        .no_move = "bestmove 0000",
+        .junk = " ponder",
+        .honours_stall_and_illegal = true,
+        .makes_claims = false,
+        .names_ponder_move = session.settings.ponder,
+        .report = uci_report,
+        .flood_line = uci_flood_line,
+        .move_text = [&game = session.state.game](Move move) { return game.move_text(move); },
+        .after_move = {},
+    };
+}
+
+AnswerContext answer_context(UciSession& session) {
+    return {session.settings, session.out, session.system, session.generator};
+}
+
 LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
-    const Settings& settings = session.settings;
-    const velloran::Game& game = state.game;
     if (is_pending_request(command)) {
-        const bool ponder = command.has_argument("ponder");
-        if (ponder && fires(settings.ponder_premature_at_ply, state.ply)) {
-            answer_pending_search(session.out, game, session.generator, settings.random,
-                                  settings.ponder);
+        const bool premature = command.has_argument("ponder")
+                               && fires(session.settings.ponder_premature_at_ply, state.ply);
+        if (premature) {
+            answer_pending_search(answer_context(session), state.game, session.settings.ponder);
         } else {
             state.search_pending = true;
         }
         return LoopControl::Continue;
     }
     state.ply = count_ply(state.ply);
-    const std::uint32_t ply = state.ply;
-    const Pause pause =
-        before_answer(settings, session.system, ply, true, own_time_ms(command, game));
-    if (pause.control != LoopControl::Continue) return pause.control;
-    if (flood_due(settings, ply)) {
-        const auto moves = sorted_legal_moves(game);
-        write_flood(session.out, settings, false,
-                    moves.empty() ? std::nullopt : std::optional(game.move_text(moves.front())));
-    }
-    const auto answer = [&](std::initializer_list<std::string> lines,
-                            std::optional<GarbleKind> garble) {
-        return write_answer(session.out, settings, ply, std::vector<std::string>(lines), garble);
-    };
-    if (fires(settings.illegal_at_ply, ply)) return answer({"bestmove a1a1"}, std::nullopt);
-    const auto garble = garble_due(settings, ply);
-    if (garble == GarbleKind::Empty) return answer({"bestmove"}, garble);
-    if (garble == GarbleKind::Null) return answer({"bestmove 0000"}, garble);
-    const auto choice = choose_move(game, session.generator, settings.random);
-    if (!choice) return answer({"bestmove 0000"}, garble);
-    const std::string text =
-        garble == GarbleKind::Kxr ? choice->move.text() : game.move_text(choice->move);
-    // The time reported is the pause, not a measurement, so replies stay byte-for-byte
-    // reproducible.
-    return answer({"info depth 1 score cp " + std::to_string(choice->score) + " nodes "
-                       + std::to_string(game.board().legal_piece_moves().move_count()) + " time "
-                       + std::to_string(pause.reported_ms) + " pv " + text,
-                   "bestmove " + text + (settings.ponder ? ponder_suffix(game, choice->move) : "")
-                       + (garble == GarbleKind::Trailing ? " ponder" : "")},
-                  garble);
+    return answer_search(answer_context(session), uci_dialect(session), state.game,
+                         {state.ply, own_time_ms(command, state.game)});
 }
 
 // "stop" and "ponderhit" alike: answer a pending search, without pause or faults.
 LoopControl uci_stop(UciSession& session, const Command&) {
     if (session.state.search_pending) {
-        answer_pending_search(session.out, session.state.game, session.generator,
-                              session.settings.random, session.settings.ponder);
+        answer_pending_search(answer_context(session), session.state.game, session.settings.ponder);
         session.state.search_pending = false;
     }
     return LoopControl::Continue;

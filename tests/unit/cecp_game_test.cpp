@@ -34,6 +34,15 @@ TEST_F(CecpGameTest, GoPausesThenPlaysTheMove) {
     EXPECT_EQ(session.state.ply, 1u);
 }
 
+TEST_F(CecpGameTest, FlagPauseSaturatesInsteadOfWrapping) {
+    // Ten times this clock in milliseconds wrapped round to 4 ms.
+    settings.flag_at_ply = 0;
+    settings.flag_overrun_ms = 0;
+    static_cast<void>(send("time 1844674407370955162"));
+    static_cast<void>(send("go"));
+    EXPECT_EQ(system.sleeps, (std::vector<std::uint64_t>{UINT64_MAX}));
+}
+
 TEST_F(CecpGameTest, PendingGoCountsNothingAndStopDoesNotPlay) {
     settings.crash_at_ply = 0;
     EXPECT_EQ(send("go ponder"), LoopControl::Continue);

@@ -1,0 +1,138 @@
+#include "app/search_answer.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "app/misbehaviour.h"
+#include "app/move_choice.h"
+
+namespace pawnlark {
+namespace {
+
+// The pause before the answer: own time plus the overrun when the flag fires and the request
+// has an own time, else the delay. Saturates instead of wrapping.
+std::uint64_t pause_ms(const Settings& settings, const SearchRequest& request) {
+    if (!request.own_time_ms || !fires(settings.flag_at_ply, request.ply)) return settings.delay_ms;
+    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - *request.own_time_ms;
+    return *request.own_time_ms + std::min(settings.flag_overrun_ms, room);
+}
+
+void write_flood(const AnswerContext& context, const AnswerDialect& dialect,
+                 const velloran::Game& game) {
+    const auto moves = sorted_legal_moves(game);
+    const std::optional<std::string> first_move =
+        moves.empty() ? std::nullopt : std::optional(dialect.move_text(moves.front()));
+    for (std::uint32_t depth = 1; depth <= context.settings.flood_lines && depth != 0; ++depth) {
+        context.out.line(dialect.flood_line(context.settings, depth, first_move));
+    }
+}
+
+// Writes the answer's lines, the last without its line end when the garble says so. Returns
+// Crash when the process ends after the answer (noeol-exit, or --crash-after-ply).
+LoopControl write_answer(const AnswerContext& context, std::uint32_t ply,
+                         const std::vector<std::string>& lines, std::optional<GarbleKind> garble) {
+    const bool open_end = garble == GarbleKind::NoEol || garble == GarbleKind::NoEolExit;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (open_end && i + 1 == lines.size()) {
+            context.out.unterminated(lines[i]);
+        } else {
+            context.out.line(lines[i]);
+        }
+    }
+    const bool ends =
+        garble == GarbleKind::NoEolExit || fires(context.settings.crash_after_ply, ply);
+    return ends ? LoopControl::Crash : LoopControl::Continue;
+}
+
+// " ponder Y" with Y the first sorted legal move after `move`, or nothing when there is none.
+std::string ponder_suffix(const velloran::Game& game, velloran::Move move) {
+    velloran::Game after = game;
+    after.play(move);
+    const auto replies = sorted_legal_moves(after);
+    return replies.empty() ? std::string() : " ponder " + after.move_text(replies.front());
+}
+
+}  // namespace
+
+LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
+                          const velloran::Game& game, const SearchRequest& request) {
+    const Settings& settings = context.settings;
+    const std::uint32_t ply = request.ply;
+    if (fires(settings.crash_at_ply, ply)) return LoopControl::Crash;
+    if (dialect.honours_stall_and_illegal && fires(settings.stall_at_ply, ply)) {
+        return LoopControl::Stall;
+    }
+    const std::uint64_t paused_ms = pause_ms(settings, request);
+    if (paused_ms > 0) context.system.sleep_ms(paused_ms);
+    if (fires(settings.flood_at_ply, ply)) write_flood(context, dialect, game);
+
+    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
+        return write_answer(context, ply, lines, garble);
+    };
+    if (dialect.makes_claims && fires(settings.cecp_claim_at_ply, ply)) {
+        switch (settings.cecp_claim) {
+            case ClaimKind::Resign:
+                return answer({"resign"}, std::nullopt);
+            case ClaimKind::ClaimWin:
+                return answer(
+                    {game.board().side_to_move() == velloran::Color::White ? "1-0 {White mates}"
+                                                                           : "0-1 {Black mates}"},
+                    std::nullopt);
+            case ClaimKind::OfferDraw:
+                context.out.line("offer draw");
+                break;
+            case ClaimKind::ClaimDraw:
+                context.out.line("1/2-1/2 {Draw by repetition}");
+                break;
+            case ClaimKind::RejectUsermove:
+                break;
+        }
+    }
+    const std::string move_word(dialect.move_word);
+    if (dialect.honours_stall_and_illegal && fires(settings.illegal_at_ply, ply)) {
+        return answer({move_word + " a1a1"}, std::nullopt);
+    }
+    const std::optional<GarbleKind> garble =
+        fires(settings.garble_at_ply, ply) ? std::optional(settings.garble) : std::nullopt;
+    if (garble == GarbleKind::Empty) return answer({move_word}, garble);
+    if (garble == GarbleKind::Null) return answer({move_word + " 0000"}, garble);
+    const auto choice = choose_move(game, context.generator, settings.random);
+    if (!choice) return answer({std::string(dialect.no_move)}, garble);
+
+    // King onto rook is how Chess960 games write castling anyway.
+    const std::string text = garble == GarbleKind::Kxr && !game.chess960()
+                                 ? choice->move.text()
+                                 : dialect.move_text(choice->move);
+    const auto nodes = static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
+    // The time reported is the pause, not a measurement, so replies stay byte-for-byte
+    // reproducible.
+    std::vector<std::string> lines{
+        dialect.report(choice->score, nodes, paused_ms, text),
+        move_word + " " + text
+            + (dialect.names_ponder_move ? ponder_suffix(game, choice->move) : "")
+            + (garble == GarbleKind::Trailing ? std::string(dialect.junk) : "")};
+    // The last use of `game`: a dialect that plays its own moves changes it here.
+    if (dialect.after_move) {
+        if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
+    }
+    return answer(std::move(lines), garble);
+}
+
+void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder) {
+    const auto choice = choose_move(game, context.generator, context.settings.random);
+    if (!choice) {
+        context.out.line("bestmove 0000");
+        return;
+    }
+    const std::string text = game.move_text(choice->move);
+    context.out.line("info depth 1 score cp " + std::to_string(choice->score)
+                     + " nodes 1 time 1 pv " + text);
+    context.out.line("bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : ""));
+}
+
+bool is_pending_request(const Command& command) {
+    return command.has_argument("infinite") || command.has_argument("ponder");
+}
+
+}  // namespace pawnlark

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/io.h"
+#include "app/settings.h"
+#include "app/system.h"
+#include "velloran/chess/game.h"
+#include "velloran/random/random_generator.h"
+
+namespace pawnlark {
+
+// What sets one dialect's answer to a search request apart from the other's. The order of the
+// faults and of the lines is written once, in `answer_search`; a dialect only supplies these
+// texts and says which faults it honours.
+struct AnswerDialect {
+    std::string_view move_word;  // the answer's first word, before the move
+    std::string_view no_move;    // the whole answer when the side to move has no legal move
+    std::string_view junk;       // what the trailing-junk garble appends to the move line
+    bool honours_stall_and_illegal = false;
+    bool makes_claims = false;       // the claims of --cecp-claim
+    bool names_ponder_move = false;  // "ponder Y" after the move
+    // The search report before the move line.
+    std::string (*report)(std::int32_t score, std::uint32_t nodes, std::uint64_t time_ms,
+                          std::string_view pv) = nullptr;
+    // Line `depth` of a flood; `first_move` is the text of the first sorted legal move.
+    std::string (*flood_line)(const Settings& settings, std::uint32_t depth,
+                              std::optional<std::string_view> first_move) = nullptr;
+    // How the dialect writes a move of the current game.
+    std::function<std::string(velloran::Move)> move_text;
+    // Called with the move once it is chosen, before anything is written: a dialect that plays
+    // its own moves plays it here, and may return a line that follows the move (a result).
+    std::function<std::optional<std::string>(velloran::Move)> after_move;
+};
+
+// One search request that counts a ply: its ply after counting, and the engine's own clock
+// (the move time, else the mover's remaining time) when the request gives one.
+struct SearchRequest {
+    std::uint32_t ply = 0;
+    std::optional<std::uint64_t> own_time_ms;
+};
+
+// Everything an answer uses besides the request and the dialect.
+struct AnswerContext {
+    const Settings& settings;
+    Output& out;
+    System& system;
+    velloran::RandomGenerator& generator;
+};
+
+// Answers a search request, in order: the crash, the stall, the pause (the delay, or the own
+// time plus the overrun when the flag fires), the flood, the claim, the illegal answer, the
+// garble or the move with its report, and the crash after the answer. Returns how the loop
+// goes on.
+LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
+                          const velloran::Game& game, const SearchRequest& request);
+
+// The answer owed to a pending search ("go infinite" or "go ponder") when "stop" or
+// "ponderhit" arrives, the same in both dialects: a report with the fixed nodes 1 and time 1
+// and the best move, or "bestmove 0000"; no pause, no faults. The move is not played. With
+// `ponder`, the bestmove line names a ponder move.
+void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder);
+
+// Whether a "go" asks for a search that waits for "stop" or "ponderhit": any argument is
+// "infinite" or "ponder".
+bool is_pending_request(const Command& command);
+
+}  // namespace pawnlark
