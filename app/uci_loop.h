@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <string>
 
 #include "app/io.h"
 #include "app/settings.h"
@@ -11,12 +12,22 @@
 
 namespace pawnlark {
 
+// The last "position" line that built its game afresh, and the counter it left: a later line
+// that repeats it and adds moves carries its game on instead of building it again.
+struct PositionMemo {
+    std::string line;       // the trimmed line; empty when there is nothing to carry on
+    bool chess960 = false;  // the mode the line was read in
+    bool in_moves = false;  // the line ended inside its move list
+    std::uint32_t ply = 0;  // the ply counter right after the line
+};
+
 // What the UCI dialect remembers between commands.
 struct UciState {
     velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
     bool chess960 = false;        // mode of the games later "position" commands build
     std::uint32_t ply = 0;        // counts moves set up and searches asked for, for the faults
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
+    PositionMemo last_position;   // valid while `game` is what that line left
 };
 
 // Everything a UCI handler may use: the read-only settings, where replies go, the clock and

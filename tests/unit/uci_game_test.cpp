@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "app/misbehaviour.h"
+#include "app/move_choice.h"
+#include "app/openings.h"
 #include "app/uci_loop.h"
 #include "sessions.h"
 
@@ -143,6 +145,75 @@ TEST(PlyCounter, SaturatesSoAFiredOptionStaysOn) {
     EXPECT_TRUE(fires(Max, count_ply(Max)));
     EXPECT_TRUE(fires(0, 0));
     EXPECT_FALSE(fires(std::nullopt, Max));
+}
+
+}  // namespace
+}  // namespace pawnlark
+
+namespace pawnlark {
+namespace {
+
+// A session that reads one line afresh: what a carried-on game must equal.
+struct FreshRead {
+    explicit FreshRead(bool chess960, std::string_view line) {
+        session.state.chess960 = chess960;
+        static_cast<void>(handle_uci_line(session, Command::from_line(line)));
+    }
+    Settings settings;
+    test::RecordingOutput out;
+    test::RecordingSystem system;
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(1);
+    UciSession session{settings, out, system, generator, {}};
+};
+
+TEST_F(UciGameTest, CarriedOnPositionsEqualFreshlyReadOnes) {
+    velloran::RandomGenerator random = velloran::RandomGenerator::with_seed(5);
+    OpeningGenerator openings(9);
+    const auto chance = [&](std::uint64_t one_in) { return random.sample_range(0, one_in) == 0; };
+    for (int round = 0; round < 60; ++round) {
+        if (chance(4)) static_cast<void>(send("ucinewgame"));
+        if (chance(4)) {
+            session.state.chess960 = !session.state.chess960;
+        }
+        std::string line = chance(2) ? "position startpos" : "position fen " + openings.next_fen();
+        FreshRead base(session.state.chess960, line);
+        velloran::Game reference = base.session.state.game;
+        for (int step = 0; step < 80; ++step) {
+            line += step == 0 ? " moves " : " ";
+            const auto moves = sorted_legal_moves(reference);
+            if (moves.empty() || chance(12)) {
+                line += chance(2) ? "zz" : "e2e5";  // unreadable or illegal: skipped by both
+            } else {
+                const velloran::Move move = moves[random.sample_range(0, moves.size())];
+                line += reference.move_text(move);
+                reference.play(move);
+            }
+            static_cast<void>(send(line));
+            const FreshRead fresh(session.state.chess960, line);
+            ASSERT_EQ(session.state.game.to_fen(), fresh.session.state.game.to_fen()) << line;
+            ASSERT_EQ(session.state.game.status(), fresh.session.state.game.status()) << line;
+            ASSERT_EQ(session.state.ply, fresh.session.state.ply) << line;
+            if (chance(10)) static_cast<void>(send("go"));  // counts a ply past the line's
+        }
+        // A different start after a carried-on game is read afresh.
+        static_cast<void>(send("position fen 4k3/8/8/8/8/8/8/R3K3 w - - 0 1 moves a1a2"));
+        EXPECT_EQ(session.state.game.to_fen(), "4k3/8/8/8/8/8/R7/4K3 b - - 1 1");
+    }
+}
+
+TEST_F(UciGameTest, OnlyWholeWordsAndMovesExtendThePreviousLine) {
+    for (const auto& [first, second] : std::vector<std::pair<std::string, std::string>>{
+             {"position startpos moves e2e4", "position startpos moves e2e4q"},
+             {"position fen 4k3/8/8/8/8/8/8/R3K3 w - -",
+              "position fen 4k3/8/8/8/8/8/8/R3K3 w - - 5 9 moves a1a2"},
+             {"position startpos", "position startpos x moves e2e4"},
+         }) {
+        static_cast<void>(send(first));
+        static_cast<void>(send(second));
+        const FreshRead fresh(false, second);
+        EXPECT_EQ(session.state.game.to_fen(), fresh.session.state.game.to_fen()) << second;
+        EXPECT_EQ(session.state.ply, fresh.session.state.ply) << second;
+    }
 }
 
 }  // namespace
