@@ -4,7 +4,8 @@ namespace pawnlark {
 
 void run_command_loop(std::istream& in, System& system,
                       const std::function<LoopControl(const Command&)>& handle) {
-    while (const std::optional<std::string> line = read_command(in)) {
+    LineReader reader(in);
+    while (const std::optional<std::string_view> line = reader.next()) {
         switch (handle(Command::from_line(*line))) {
             case LoopControl::Continue:
                 break;

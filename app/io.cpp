@@ -12,6 +12,10 @@
 namespace pawnlark {
 namespace {
 
+constexpr std::size_t InitialLineCapacity = 256;
+// A buffer grown past this for a long line is given back before the next line is read.
+constexpr std::size_t KeptLineCapacity = std::size_t{1} << 20;
+
 // Writes all bytes to the descriptor; false with errno set when the system refuses.
 bool write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -73,18 +77,56 @@ bool is_valid_utf8(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> read_command(std::istream& in) {
-    std::string line;
-    // getline takes the line feed and fails only when nothing at all was read.
-    if (!std::getline(in, line) || in.bad()) {
-        return std::nullopt;
+bool LineReader::grow() {
+    const std::size_t limit = max_line_bytes_ + 2;  // the line, a carriage return, the terminator
+    const std::size_t wanted = std::min(std::max(capacity_ * 2, InitialLineCapacity), limit);
+    if (wanted <= capacity_) return false;
+    // realloc, unlike a string, reports refused memory as a value and grows big blocks in place.
+    char* grown = static_cast<char*>(std::realloc(buffer_.get(), wanted));
+    if (grown == nullptr) return false;
+    static_cast<void>(buffer_.release());
+    buffer_.reset(grown);
+    capacity_ = wanted;
+    return true;
+}
+
+std::optional<std::string_view> LineReader::next() {
+    if (capacity_ > KeptLineCapacity) {
+        buffer_.reset();
+        capacity_ = 0;
     }
-    if (line.ends_with('\r')) {
-        line.pop_back();
+    std::size_t size = 0;
+    for (;;) {
+        if (capacity_ - size < 2 && !grow()) {
+            in_.clear(in_.rdstate() & ~std::ios::failbit);
+            in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            if (in_.bad()) return std::nullopt;
+            return std::string_view();
+        }
+        char* const free_space = buffer_.get() + size;
+        const auto room = static_cast<std::streamsize>(capacity_ - size);
+        // Stops after the line feed (counted, not stored), at the end of input, or with the
+        // room full (failbit without eofbit), always writing a terminator.
+        in_.getline(free_space, room);
+        const auto count = static_cast<std::size_t>(in_.gcount());
+        if (in_.bad()) return std::nullopt;
+        if (in_.eof()) {
+            size += count;
+            if (size == 0) return std::nullopt;
+            break;
+        }
+        if (in_.fail()) {
+            in_.clear();
+            size += count;
+            continue;
+        }
+        size += count - 1;
+        break;
     }
-    if (!is_valid_utf8(line)) {
-        return std::nullopt;
-    }
+    std::string_view line(buffer_.get(), size);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.size() > max_line_bytes_) return std::string_view();
+    if (!is_valid_utf8(line)) return std::nullopt;
     return line;
 }
 

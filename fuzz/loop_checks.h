@@ -47,12 +47,13 @@ public:
     std::vector<std::string> lines;
 };
 
-// The lines the real loop would handle: read_command's rules, so reading stops at the first
+// The lines the real loop would handle: the line reader's rules, so reading stops at the first
 // line that is not UTF-8.
 inline std::vector<std::string> input_lines(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     std::vector<std::string> lines;
-    while (auto line = read_command(in)) lines.push_back(std::move(*line));
+    pawnlark::LineReader reader(in);
+    while (auto line = reader.next()) lines.emplace_back(*line);
     return lines;
 }
 

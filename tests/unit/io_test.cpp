@@ -18,27 +18,28 @@ Tokens words_of(std::string_view text) {
     return Tokens(words.begin(), words.end());
 }
 
-// Every line read_command yields from the input, up to the first absent one.
-std::vector<std::string> read_all(const std::string& input) {
+// Every line the reader yields from the input, up to the first absent one.
+std::vector<std::string> read_all(const std::string& input, std::size_t max_line_bytes = 1 << 30) {
     std::istringstream in(input);
+    LineReader reader(in, max_line_bytes);
     std::vector<std::string> lines;
-    while (auto line = read_command(in)) {
-        lines.push_back(*line);
+    while (auto line = reader.next()) {
+        lines.emplace_back(*line);
     }
     return lines;
 }
 
-TEST(ReadCommand, StripsLineFeedThenOneCarriageReturn) {
+TEST(LineReader, StripsLineFeedThenOneCarriageReturn) {
     EXPECT_EQ(read_all("uci\nisready\r\n\r\r\n\n"),
               (std::vector<std::string>{"uci", "isready", "\r", ""}));
 }
 
-TEST(ReadCommand, LastLineWithoutLineFeedStillCounts) {
+TEST(LineReader, LastLineWithoutLineFeedStillCounts) {
     EXPECT_EQ(read_all("uci\nquit"), (std::vector<std::string>{"uci", "quit"}));
     EXPECT_EQ(read_all(""), std::vector<std::string>{});
 }
 
-TEST(ReadCommand, ReadsLinesOfAnyLength) {
+TEST(LineReader, ReadsLinesOfAnyLength) {
     const std::string long_line(3 << 20, 'x');
     const std::vector<std::string> lines = read_all(long_line + "\nisready\n");
     ASSERT_EQ(lines.size(), 2u);
@@ -46,15 +47,28 @@ TEST(ReadCommand, ReadsLinesOfAnyLength) {
     EXPECT_EQ(lines[1], "isready");
 }
 
-TEST(ReadCommand, InvalidUtf8EndsReadingEvenWithLinesAfterIt) {
+TEST(LineReader, LineThatCannotBeHeldIsSkippedAsBlank) {
+    // Longer than the reader may hold: skipped to its end, and reading goes on.
+    const std::string limit(4000, 'x');
+    const std::vector<std::string> lines =
+        read_all("uci\n" + limit + "y\r\nisready\n" + limit + "\r\n" + limit + "yy", 4000);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "uci");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2], "isready");
+    EXPECT_EQ(lines[3].size(), limit.size());
+    EXPECT_EQ(lines[4], "");
+}
+
+TEST(LineReader, InvalidUtf8EndsReadingEvenWithLinesAfterIt) {
     EXPECT_EQ(read_all("uci\n\xff\nisready\n"), std::vector<std::string>{"uci"});
     EXPECT_EQ(read_all("caf\xc3\xa9\nuci\n"), (std::vector<std::string>{"caf\xc3\xa9", "uci"}));
 }
 
-TEST(ReadCommand, ReadFailureEndsReading) {
+TEST(LineReader, ReadFailureEndsReading) {
     std::istringstream in("uci\n");
     in.setstate(std::ios::badbit);
-    EXPECT_EQ(read_command(in), std::nullopt);
+    EXPECT_EQ(LineReader(in).next(), std::nullopt);
 }
 
 TEST(IsValidUtf8, AcceptsEveryEncodedLengthAndItsBounds) {
