@@ -29,15 +29,21 @@ std::uint64_t text_order(std::string_view text) {
 
 }  // namespace
 
-std::vector<Move> sorted_legal_moves(const Game& game) {
-    std::vector<Move> moves = game.legal_moves();
+std::vector<Move> sorted_legal_moves(const Board& board, bool chess960) {
+    std::vector<Move> moves = board.legal_moves();
     std::vector<std::pair<std::uint64_t, Move>> keyed;
     keyed.reserve(moves.size());
-    for (const Move move : moves) keyed.emplace_back(text_order(game.move_text(move)), move);
+    for (const Move move : moves) {
+        keyed.emplace_back(text_order(velloran::move_text(board, move, chess960)), move);
+    }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 0; i < keyed.size(); ++i) moves[i] = keyed[i].second;
     return moves;
+}
+
+std::vector<Move> sorted_legal_moves(const Game& game) {
+    return sorted_legal_moves(game.board(), game.chess960());
 }
 
 std::int32_t material_balance(const Board& board, Color side) {

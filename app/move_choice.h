@@ -22,6 +22,8 @@ inline constexpr std::int32_t NoiseAmplitude = 25;
 // The legal moves in ascending byte order of their text in this game (a prefix sorts first),
 // stable for equal texts. Draws nothing.
 std::vector<velloran::Move> sorted_legal_moves(const velloran::Game& game);
+// The same for a bare board read in the given mode.
+std::vector<velloran::Move> sorted_legal_moves(const velloran::Board& board, bool chess960);
 
 // Material of `side` minus that of its opponent: pawn 100, knight 300, bishop 320, rook 500,
 // queen 900.

@@ -6,6 +6,7 @@
 
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
+#include "velloran/chess/notation.h"
 
 namespace pawnlark {
 namespace {
@@ -47,10 +48,13 @@ LoopControl write_answer(const AnswerContext& context, std::uint32_t ply,
 
 // " ponder Y" with Y the first sorted legal move after `move`, or nothing when there is none.
 std::string ponder_suffix(const velloran::Game& game, velloran::Move move) {
-    velloran::Game after = game;
+    // The board alone, not the game's record: nothing but the reply's text is needed.
+    velloran::Board after = game.board();
     after.play(move);
-    const auto replies = sorted_legal_moves(after);
-    return replies.empty() ? std::string() : " ponder " + after.move_text(replies.front());
+    const auto replies = sorted_legal_moves(after, game.chess960());
+    return replies.empty()
+               ? std::string()
+               : " ponder " + velloran::move_text(after, replies.front(), game.chess960());
 }
 
 }  // namespace
