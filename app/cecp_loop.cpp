@@ -269,14 +269,15 @@ constexpr auto StandardPlayCommands = std::to_array<std::pair<std::string_view, 
 }  // namespace
 
 LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
+    const std::string_view first = command.word();
     for (const auto& [word, handler] : CecpCommands) {
-        if (word == command.word()) {
+        if (word == first) {
             return handler(session, command);
         }
     }
     if (session.settings.cecp_standard) {
         for (const auto& [word, handler] : StandardPlayCommands) {
-            if (word == command.word()) {
+            if (word == first) {
                 return handler(session, command);
             }
         }

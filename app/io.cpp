@@ -168,6 +168,25 @@ std::string_view Command::rest() const {
     return trim(line.substr(static_cast<std::size_t>(first.data() - line.data()) + first.size()));
 }
 
+void Output::lines(std::span<const std::string> texts, bool open_end) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (open_end && i + 1 == texts.size()) {
+            unterminated(texts[i]);
+        } else {
+            line(texts[i]);
+        }
+    }
+}
+
+void StdoutOutput::lines(std::span<const std::string> texts, bool open_end) {
+    std::string bytes;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        bytes.append(texts[i]);
+        if (!open_end || i + 1 < texts.size()) bytes.push_back('\n');
+    }
+    unterminated(bytes);
+}
+
 void StdoutOutput::line(std::string_view text) {
     std::string bytes;
     bytes.reserve(text.size() + 1);

@@ -33,14 +33,7 @@ void write_flood(const AnswerContext& context, const AnswerDialect& dialect,
 // Crash when the process ends after the answer (noeol-exit, or --crash-after-ply).
 LoopControl write_answer(const AnswerContext& context, std::uint32_t ply,
                          const std::vector<std::string>& lines, std::optional<GarbleKind> garble) {
-    const bool open_end = garble == GarbleKind::NoEol || garble == GarbleKind::NoEolExit;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (open_end && i + 1 == lines.size()) {
-            context.out.unterminated(lines[i]);
-        } else {
-            context.out.line(lines[i]);
-        }
-    }
+    context.out.lines(lines, garble == GarbleKind::NoEol || garble == GarbleKind::NoEolExit);
     const bool ends =
         garble == GarbleKind::NoEolExit || fires(context.settings.crash_after_ply, ply);
     return ends ? LoopControl::Crash : LoopControl::Continue;
@@ -130,9 +123,10 @@ void answer_pending_search(const AnswerContext& context, const velloran::Game& g
         return;
     }
     const std::string text = game.move_text(choice->move);
-    context.out.line("info depth 1 score cp " + std::to_string(choice->score)
-                     + " nodes 1 time 1 pv " + text);
-    context.out.line("bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : ""));
+    const std::vector<std::string> lines{
+        "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
+        "bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : "")};
+    context.out.lines(lines, false);
 }
 
 bool is_pending_request(const Command& command) {

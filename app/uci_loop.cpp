@@ -253,8 +253,9 @@ constexpr auto UciCommands = std::to_array<std::pair<std::string_view, UciHandle
 }  // namespace
 
 LoopControl handle_uci_line(UciSession& session, const Command& command) {
+    const std::string_view first = command.word();
     for (const auto& [word, handler] : UciCommands) {
-        if (word == command.word()) {
+        if (word == first) {
             return handler(session, command);
         }
     }
