@@ -4,6 +4,7 @@
 #include <istream>
 #include <optional>
 
+#include "app/engine_options.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -19,6 +20,7 @@ struct CecpState {
     std::uint32_t ply = 0;        // counts accepted moves and searches asked for, for the faults
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
     std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
+    EngineOptions options;                 // as set by the front end
     // Standard xboard play only (--cecp-standard): the engine answers the opponent's moves by
     // itself while force mode is off and its side is to move.
     bool force = false;

@@ -4,6 +4,7 @@
 #include <istream>
 #include <string>
 
+#include "app/engine_options.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -28,6 +29,7 @@ struct UciState {
     std::uint32_t ply = 0;        // counts moves set up and searches asked for, for the faults
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
     PositionMemo last_position;   // valid while `game` is what that line left
+    EngineOptions options;        // as set by the front end
 };
 
 // Everything a UCI handler may use: the read-only settings, where replies go, the clock and
