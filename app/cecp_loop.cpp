@@ -1,5 +1,6 @@
 #include "app/cecp_loop.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
 #include "app/search_answer.h"
+#include "app/thinking.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -77,6 +79,50 @@ std::string cecp_flood_line(const Settings& /*settings*/, std::uint32_t depth,
 
 // The engine plays its own move as the manager will read it back, and announces the end of
 // the game that move brings.
+// Thinking output as "ply score time nodes pv", time in centiseconds, while "post" is on;
+// mates as 100000 plus the moves to mate, as xboard reads them.
+std::optional<std::string> cecp_thinking_line(const CecpSession& session,
+                                              const ThinkReport& report) {
+    if (!session.state.post || report.kind != ThinkReport::Kind::Line || report.multipv != 1
+        || report.bound != ThinkReport::Bound::Exact) {
+        return std::nullopt;
+    }
+    const std::int64_t score = report.mate_in ? 100000 + *report.mate_in : report.score_cp;
+    std::string line = std::to_string(report.depth) + " " + std::to_string(score) + " "
+                       + std::to_string(report.time_ms / 10) + " " + std::to_string(report.nodes);
+    for (const std::string& move : report.pv) line += " " + move;
+    return line;
+}
+
+LoopControl cecp_ping(CecpSession& session, const Command& command);
+
+// While thinking: "?" moves now, "ping" and "." are answered at once, "new", "force" and
+// "result" end the search without a move, and in analysis every command that changes the game
+// or the mode ends it too; they are then carried out (and analysis starts again unless it was
+// "exit"). Anything else waits for the search to end.
+MidSearch cecp_mid_search(CecpSession& session, std::string_view line) {
+    const Command command = Command::from_line(line);
+    const std::string_view word = command.word();
+    if (word == "?") return session.state.analyzing ? MidSearch::Handled : MidSearch::Stop;
+    if (word == ".") return MidSearch::Status;
+    if (word == "ping") {
+        static_cast<void>(cecp_ping(session, command));
+        return MidSearch::Handled;
+    }
+    if (word == "quit") {
+        return quit(session.settings, session.system) == LoopControl::Quit ? MidSearch::Quit
+                                                                           : MidSearch::Handled;
+    }
+    constexpr std::array<std::string_view, 3> Stopping{"new", "force", "result"};
+    constexpr std::array<std::string_view, 8> Changing{
+        "setboard", "usermove", "undo", "remove", "edit", "exit", "analyze", "variant"};
+    const auto among = [&](const auto& words) {
+        return std::find(words.begin(), words.end(), word) != words.end();
+    };
+    if (among(Stopping) || (session.state.analyzing && among(Changing))) return MidSearch::Abort;
+    return MidSearch::Defer;
+}
+
 AnswerDialect cecp_dialect(CecpSession& session) {
     return AnswerDialect{
         .move_word = "move",
@@ -93,26 +139,68 @@ AnswerDialect cecp_dialect(CecpSession& session) {
             session.state.game.play(read_back.value_or(move));
             return game_end(session);
         },
+        .mid_search = [&session](std::string_view line) { return cecp_mid_search(session, line); },
+        .thinking_line =
+            [&session](const ThinkReport& report) { return cecp_thinking_line(session, report); },
     };
 }
 
 AnswerContext answer_context(CecpSession& session) {
-    return {session.settings, session.out, session.system, session.generator};
+    return {session.settings,  session.out,           session.system,
+            session.generator, session.state.options, session.input};
+}
+
+// Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
+std::uint64_t cs_to_ms(std::uint64_t centiseconds) {
+    constexpr std::uint64_t MaxCs = std::numeric_limits<std::uint64_t>::max() / 10;
+    return centiseconds > MaxCs ? std::numeric_limits<std::uint64_t>::max() : centiseconds * 10;
+}
+
+// The budget of a thinking engine from "st", "sd", "level" and "time"; a second a move when
+// the front end has said nothing about time.
+ThinkLimits cecp_limits(const CecpState& state) {
+    ThinkLimits limits;
+    limits.depth = state.search_depth;
+    if (state.seconds_per_move) {
+        limits.movetime_ms = *state.seconds_per_move > UINT64_MAX / 1000
+                                 ? UINT64_MAX
+                                 : *state.seconds_per_move * 1000;
+    } else if (state.time_cs) {
+        limits.remaining_ms = cs_to_ms(*state.time_cs);
+        limits.increment_ms = state.increment_ms;
+        if (state.moves_per_session > 0) {
+            const std::uint64_t played = (state.game.fullmove() - 1) % state.moves_per_session;
+            limits.moves_to_go = state.moves_per_session - played;
+        }
+    } else if (!limits.depth) {
+        limits.movetime_ms = 1000;
+    }
+    return limits;
 }
 
 // The engine's move, asked for by "go" or, in standard play, due after the opponent's move.
 LoopControl engine_move(CecpSession& session) {
     CecpState& state = session.state;
     state.ply = count_ply(state.ply);
-    // Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
-    constexpr std::uint64_t MaxCs = std::numeric_limits<std::uint64_t>::max() / 10;
     const std::optional<std::uint64_t> own_time_ms =
-        state.time_cs
-            ? std::optional(*state.time_cs > MaxCs ? std::numeric_limits<std::uint64_t>::max()
-                                                   : *state.time_cs * 10)
-            : std::nullopt;
+        state.time_cs ? std::optional(cs_to_ms(*state.time_cs)) : std::nullopt;
+    std::optional<ThinkLimits> limits;
+    if (session.settings.think) limits = cecp_limits(state);
     return answer_search(answer_context(session), cecp_dialect(session), state.game,
-                         {state.ply, own_time_ms});
+                         {state.ply, own_time_ms, limits});
+}
+
+// Endless analysis of the current position (--think): no move is chosen and the run's
+// generator is not drawn from. Ends at a command that changes the game or the mode, which
+// the loop then carries out before analysis starts again, or at "exit".
+LoopControl analyze(CecpSession& session) {
+    std::vector<MoveChoice> ranked = rank_moves_by_material(session.state.game);
+    if (ranked.empty()) return LoopControl::Continue;
+    ThinkLimits endless;
+    endless.infinite = true;
+    ThinkingSearch search(session.state.game.board(), session.state.game.chess960(),
+                          std::move(ranked), session.settings, session.state.options);
+    return think_through(answer_context(session), cecp_dialect(session), search, endless);
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {
@@ -239,6 +327,56 @@ LoopControl cecp_time(CecpSession& session, const Command& command) {
     return LoopControl::Continue;
 }
 
+LoopControl cecp_otim(CecpSession& session, const Command& command) {
+    if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.word_at(1))) {
+        session.state.opponent_time_cs = time;
+    }
+    return LoopControl::Continue;
+}
+
+// "level MPS BASE INC": BASE as minutes or minutes:seconds, INC in whole seconds. Only the
+// moves per session and the increment matter here: "time" gives the clock itself.
+LoopControl cecp_level(CecpSession& session, const Command& command) {
+    const auto moves = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
+    const auto increment = velloran::parse_unsigned<std::uint64_t>(command.word_at(3));
+    if (moves && increment) {
+        session.state.moves_per_session = *moves;
+        session.state.increment_ms =
+            *increment > UINT64_MAX / 1000 ? UINT64_MAX : *increment * 1000;
+    }
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_st(CecpSession& session, const Command& command) {
+    session.state.seconds_per_move = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_sd(CecpSession& session, const Command& command) {
+    session.state.search_depth = velloran::parse_unsigned<std::uint32_t>(command.word_at(1));
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_post(CecpSession& session, const Command&) {
+    session.state.post = true;
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_nopost(CecpSession& session, const Command&) {
+    session.state.post = false;
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_analyze(CecpSession& session, const Command&) {
+    session.state.analyzing = true;
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_exit(CecpSession& session, const Command&) {
+    session.state.analyzing = false;
+    return LoopControl::Continue;
+}
+
 LoopControl cecp_quit(CecpSession& session, const Command&) {
     return quit(session.settings, session.system);
 }
@@ -255,6 +393,18 @@ constexpr auto CecpCommands = std::to_array<std::pair<std::string_view, CecpHand
     {"stop", cecp_stop},
     {"ponderhit", cecp_stop},
     {"quit", cecp_quit},
+    {"otim", cecp_otim},
+    {"level", cecp_level},
+    {"st", cecp_st},
+    {"sd", cecp_sd},
+    {"post", cecp_post},
+    {"nopost", cecp_nopost},
+});
+
+// The commands of a thinking engine (--think); without it they are ignored like unknown words.
+constexpr auto ThinkingCommands = std::to_array<std::pair<std::string_view, CecpHandler>>({
+    {"analyze", cecp_analyze},
+    {"exit", cecp_exit},
 });
 
 // The commands of standard xboard play; without it they are ignored like any unknown word.
@@ -268,27 +418,49 @@ constexpr auto StandardPlayCommands = std::to_array<std::pair<std::string_view, 
 
 }  // namespace
 
-LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
+namespace {
+
+LoopControl dispatch(CecpSession& session, const Command& command) {
     const std::string_view first = command.word();
     for (const auto& [word, handler] : CecpCommands) {
-        if (word == first) {
-            return handler(session, command);
-        }
+        if (word == first) return handler(session, command);
     }
     if (session.settings.cecp_standard) {
         for (const auto& [word, handler] : StandardPlayCommands) {
-            if (word == first) {
-                return handler(session, command);
-            }
+            if (word == first) return handler(session, command);
+        }
+    }
+    if (session.settings.think) {
+        for (const auto& [word, handler] : ThinkingCommands) {
+            if (word == first) return handler(session, command);
         }
     }
     return LoopControl::Continue;
 }
 
+}  // namespace
+
+LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
+    const LoopControl control = dispatch(session, command);
+    // Analysis goes on after every command until "exit".
+    if (control == LoopControl::Continue && session.state.analyzing && session.input != nullptr) {
+        return analyze(session);
+    }
+    return control;
+}
+
 void run_cecp(CecpSession& session, std::istream& in) {
-    run_command_loop(in, session.system, [&session](const Command& command) {
+    const auto handle = [&session](const Command& command) {
         return handle_cecp_line(session, command);
-    });
+    };
+    if (!session.settings.think) {
+        run_command_loop(in, session.system, handle);
+        return;
+    }
+    InputQueue input(in);
+    session.input = &input;
+    run_command_loop(input, session.system, handle);
+    session.input = nullptr;
 }
 
 }  // namespace pawnlark

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/engine_options.h"
+#include "app/input_queue.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -21,6 +22,14 @@ struct CecpState {
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
     std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
     EngineOptions options;                 // as set by the front end
+    // Time control and thinking output, read always but used only with --think.
+    std::uint64_t moves_per_session = 0;            // "level": moves per time control, 0 for all
+    std::uint64_t increment_ms = 0;                 // "level": added after each move
+    std::optional<std::uint64_t> seconds_per_move;  // "st"
+    std::optional<std::uint32_t> search_depth;      // "sd"
+    std::optional<std::uint64_t> opponent_time_cs;  // "otim"
+    bool post = false;                              // print thinking lines
+    bool analyzing = false;                         // "analyze" until "exit"
     // Standard xboard play only (--cecp-standard): the engine answers the opponent's moves by
     // itself while force mode is off and its side is to move.
     bool force = false;
@@ -34,6 +43,7 @@ struct CecpSession {
     System& system;
     velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
     CecpState state;
+    InputQueue* input = nullptr;  // with --think: input read ahead, watched while thinking
 };
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);

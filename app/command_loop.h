@@ -3,6 +3,7 @@
 #include <functional>
 #include <istream>
 
+#include "app/input_queue.h"
 #include "app/io.h"
 #include "app/system.h"
 
@@ -11,6 +12,10 @@ namespace pawnlark {
 // The read loop both dialects share: reads lines until the input ends, a line is not UTF-8 or
 // a handler says Quit, then returns; Crash and Stall are carried out through the system.
 void run_command_loop(std::istream& in, System& system,
+                      const std::function<LoopControl(const Command&)>& handle);
+
+// The same over input read ahead by a thread, so that a search can watch it (--think).
+void run_command_loop(InputQueue& input, System& system,
                       const std::function<LoopControl(const Command&)>& handle);
 
 }  // namespace pawnlark

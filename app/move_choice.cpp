@@ -62,18 +62,17 @@ std::int32_t material_balance(const Board& board, Color side) {
     return balance;
 }
 
-std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerator& generator,
-                                      bool random) {
-    const std::vector<Move> candidates = sorted_legal_moves(game);
-    if (candidates.empty()) return std::nullopt;
-    if (random) {
-        return MoveChoice{candidates[generator.sample_range(0, candidates.size())], 0};
-    }
+namespace {
+
+// Scores every candidate one ply deep, in the given order, adding one `noise()` each, and
+// hands each (move, score) to `visit`.
+template <typename Noise, typename Visit>
+void score_candidates(const Game& game, const std::vector<Move>& candidates, Noise noise,
+                      Visit visit) {
     // Only the board is needed to judge one ply (mate comes before every history-based rule),
     // so each try copies the board, not the game's history.
     const Board& board = game.board();
     const Color mover = board.side_to_move();
-    std::optional<MoveChoice> best;
     for (const Move candidate : candidates) {
         // Played as a front end would send it; a castling text of a king off the e-file may read
         // back as a plain king step, or not at all, in which case the candidate itself is tried.
@@ -83,11 +82,65 @@ std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerato
         after.play(read_back.has_value() ? read_back.value() : candidate);
         const bool mates = after.checkers().any() && after.legal_piece_moves().move_count() == 0;
         const std::int32_t base = mates ? MateScore : material_balance(after, mover);
-        const std::int32_t score =
-            base + generator.sample_range_inclusive_i32(-NoiseAmplitude, NoiseAmplitude);
-        if (!best || score > best->score) best = MoveChoice{candidate, score};
+        visit(MoveChoice{candidate, base + noise()});
     }
+}
+
+// One noise draw from the generator.
+auto noise_from(velloran::RandomGenerator& generator) {
+    return [&generator] {
+        return generator.sample_range_inclusive_i32(-NoiseAmplitude, NoiseAmplitude);
+    };
+}
+
+// Best first by falling score, ties in the order given.
+void sort_by_score(std::vector<MoveChoice>& ranked) {
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const MoveChoice& a, const MoveChoice& b) { return a.score > b.score; });
+}
+
+}  // namespace
+
+std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerator& generator,
+                                      bool random) {
+    const std::vector<Move> candidates = sorted_legal_moves(game);
+    if (candidates.empty()) return std::nullopt;
+    if (random) {
+        return MoveChoice{candidates[generator.sample_range(0, candidates.size())], 0};
+    }
+    std::optional<MoveChoice> best;
+    score_candidates(game, candidates, noise_from(generator), [&](const MoveChoice& scored) {
+        if (!best || scored.score > best->score) best = scored;
+    });
     return best;
+}
+
+std::vector<MoveChoice> rank_moves(const Game& game, velloran::RandomGenerator& generator,
+                                   bool random) {
+    const std::vector<Move> candidates = sorted_legal_moves(game);
+    std::vector<MoveChoice> ranked;
+    if (candidates.empty()) return ranked;
+    if (random) {
+        const std::size_t pick = generator.sample_range(0, candidates.size());
+        ranked.push_back({candidates[pick], 0});
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (i != pick) ranked.push_back({candidates[i], 0});
+        }
+        return ranked;
+    }
+    score_candidates(game, candidates, noise_from(generator),
+                     [&](const MoveChoice& scored) { ranked.push_back(scored); });
+    sort_by_score(ranked);
+    return ranked;
+}
+
+std::vector<MoveChoice> rank_moves_by_material(const Game& game) {
+    std::vector<MoveChoice> ranked;
+    score_candidates(
+        game, sorted_legal_moves(game), [] { return 0; },
+        [&](const MoveChoice& scored) { ranked.push_back(scored); });
+    sort_by_score(ranked);
+    return ranked;
 }
 
 }  // namespace pawnlark

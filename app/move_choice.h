@@ -35,4 +35,14 @@ std::int32_t material_balance(const velloran::Board& board, velloran::Color side
 std::optional<MoveChoice> choose_move(const velloran::Game& game,
                                       velloran::RandomGenerator& generator, bool random);
 
+// Every legal move, best first, from exactly the draws of `choose_move`: its choice comes
+// first, then the rest by falling score (in random mode: in sorted order, scored 0), ties in
+// sorted order. Empty when there is no legal move.
+std::vector<MoveChoice> rank_moves(const velloran::Game& game, velloran::RandomGenerator& generator,
+                                   bool random);
+
+// Every legal move by falling one-ply score without noise, ties in sorted order; draws
+// nothing (analysis).
+std::vector<MoveChoice> rank_moves_by_material(const velloran::Game& game);
+
 }  // namespace pawnlark

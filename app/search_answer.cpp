@@ -11,6 +11,12 @@
 namespace pawnlark {
 namespace {
 
+std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
+    return a > std::numeric_limits<std::uint64_t>::max() - b
+               ? std::numeric_limits<std::uint64_t>::max()
+               : a + b;
+}
+
 // The pause before the answer: own time plus the overrun when the flag fires and the request
 // has an own time, else the delay. Saturates instead of wrapping.
 std::uint64_t pause_ms(const Settings& settings, const SearchRequest& request) {
@@ -50,6 +56,92 @@ std::string ponder_suffix(const velloran::Game& game, velloran::Move move) {
                : " ponder " + velloran::move_text(after, replies.front(), game.chess960());
 }
 
+enum class ThinkEnd : std::uint8_t { Done, Stopped, Aborted, Quit };
+
+// Prints the search's analysis as its depths come due and watches the input meanwhile, until
+// the deadline (absent: until "stop", or "ponderhit" and then the budget), the depth limit,
+// or a line that ends the search. The wait sleeps: thinking costs no processor time.
+ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, ThinkingSearch& search,
+               ThinkLimits limits, std::optional<std::uint64_t> deadline_ms) {
+    using Clock = InputQueue::Clock;
+    constexpr std::uint64_t ProgressEveryMs = 1000;
+    const Clock::time_point start = Clock::now();
+    const auto elapsed_ms = [&] {
+        return static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    };
+    const auto print = [&](const ThinkReport& report) {
+        if (auto line = dialect.thinking_line(report)) context.out.line(*line);
+    };
+    if (limits.nodes) {
+        const std::uint64_t nps = std::max<std::uint64_t>(context.settings.think_nps, 1);
+        const std::uint64_t nodes_ms =
+            *limits.nodes / nps * 1000 + (*limits.nodes % nps * 1000 + nps - 1) / nps;
+        deadline_ms = std::min(deadline_ms.value_or(nodes_ms), nodes_ms);
+    }
+    std::uint64_t last_line_ms = 0;
+    for (;;) {
+        if (limits.depth && search.depth() >= *limits.depth && !limits.ponder)
+            return ThinkEnd::Done;
+        const std::optional<std::uint64_t> next_depth = search.next_depth_ms();
+        std::uint64_t wake_ms = last_line_ms + ProgressEveryMs;
+        if (next_depth) wake_ms = std::min(wake_ms, *next_depth);
+        if (deadline_ms) wake_ms = std::min(wake_ms, *deadline_ms);
+        const auto wake =
+            start
+            + std::chrono::milliseconds(std::min<std::uint64_t>(wake_ms, std::uint64_t{1} << 50));
+        InputQueue::Arrival arrival = context.input->wait_until(wake);
+        if (arrival.kind == InputQueue::Arrival::Kind::Line) {
+            switch (dialect.mid_search(arrival.line)) {
+                case MidSearch::Defer:
+                    context.input->defer(std::move(arrival.line));
+                    break;
+                case MidSearch::Handled:
+                    break;
+                case MidSearch::Status:
+                    context.out.line(search.cecp_status(elapsed_ms()));
+                    break;
+                case MidSearch::Stop:
+                    print(search.closing_line(elapsed_ms()));
+                    return ThinkEnd::Stopped;
+                case MidSearch::PonderHit:
+                    if (limits.ponder) {
+                        limits.ponder = false;
+                        if (const auto budget =
+                                think_budget_ms(limits, context.options.move_overhead_ms)) {
+                            deadline_ms = saturating_sum(elapsed_ms(), *budget);
+                        }
+                    }
+                    break;
+                case MidSearch::Abort:
+                    context.input->defer(std::move(arrival.line));
+                    return ThinkEnd::Aborted;
+                case MidSearch::Quit:
+                    return ThinkEnd::Quit;
+            }
+            continue;
+        }
+        if (arrival.kind == InputQueue::Arrival::Kind::End) {
+            // Nobody can send "stop" any more: an endless search ends here.
+            if (!deadline_ms && !(limits.depth && !limits.ponder)) {
+                print(search.closing_line(elapsed_ms()));
+                return ThinkEnd::Stopped;
+            }
+            continue;
+        }
+        if (deadline_ms && wake_ms == *deadline_ms) {
+            print(search.closing_line(wake_ms));
+            return ThinkEnd::Done;
+        }
+        if (next_depth && wake_ms == *next_depth) {
+            for (const ThinkReport& report : search.complete_next_depth()) print(report);
+        } else {
+            print(search.progress(wake_ms));
+        }
+        last_line_ms = wake_ms;
+    }
+}
+
 }  // namespace
 
 LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
@@ -57,15 +149,55 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     const Settings& settings = context.settings;
     const std::uint32_t ply = request.ply;
     if (fires(settings.crash_at_ply, ply)) return LoopControl::Crash;
-    if (dialect.honours_stall_and_illegal && fires(settings.stall_at_ply, ply)) {
-        return LoopControl::Stall;
+    const bool stalls = dialect.honours_stall_and_illegal && fires(settings.stall_at_ply, ply);
+    const bool flag_falls = request.own_time_ms && fires(settings.flag_at_ply, ply);
+    const bool claim_ends =
+        dialect.makes_claims && fires(settings.cecp_claim_at_ply, ply)
+        && (settings.cecp_claim == ClaimKind::Resign || settings.cecp_claim == ClaimKind::ClaimWin);
+    const bool illegal = dialect.honours_stall_and_illegal && fires(settings.illegal_at_ply, ply);
+    const std::optional<GarbleKind> garble =
+        fires(settings.garble_at_ply, ply) ? std::optional(settings.garble) : std::nullopt;
+    // The move is chosen, and the generator drawn from, only when the answer names it.
+    const bool names_move =
+        !claim_ends && !illegal && garble != GarbleKind::Empty && garble != GarbleKind::Null;
+
+    std::optional<MoveChoice> choice;
+    std::uint64_t paused_ms = 0;
+    if (request.think) {
+        std::vector<MoveChoice> ranked;
+        if (names_move) {
+            ranked = rank_moves(game, context.generator, settings.random);
+        } else {
+            for (const velloran::Move move : sorted_legal_moves(game)) ranked.push_back({move, 0});
+        }
+        if (!ranked.empty()) {
+            if (names_move) choice = ranked.front();
+            ThinkingSearch search(game.board(), game.chess960(), std::move(ranked), settings,
+                                  context.options);
+            const std::optional<std::uint64_t> deadline =
+                flag_falls ? pause_ms(settings, request)
+                           : think_budget_ms(*request.think, context.options.move_overhead_ms);
+            switch (think(context, dialect, search, *request.think, deadline)) {
+                case ThinkEnd::Quit:
+                    return LoopControl::Quit;
+                case ThinkEnd::Aborted:
+                    return LoopControl::Continue;
+                case ThinkEnd::Done:
+                case ThinkEnd::Stopped:
+                    break;
+            }
+        }
+        if (stalls) return LoopControl::Stall;
+    } else {
+        if (stalls) return LoopControl::Stall;
+        paused_ms = pause_ms(settings, request);
+        if (paused_ms > 0) context.system.sleep_ms(paused_ms);
+        if (names_move) choice = choose_move(game, context.generator, settings.random);
     }
-    const std::uint64_t paused_ms = pause_ms(settings, request);
-    if (paused_ms > 0) context.system.sleep_ms(paused_ms);
     if (fires(settings.flood_at_ply, ply)) write_flood(context, dialect, game);
 
-    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
-        return write_answer(context, ply, lines, garble);
+    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> malformed) {
+        return write_answer(context, ply, lines, malformed);
     };
     if (dialect.makes_claims && fires(settings.cecp_claim_at_ply, ply)) {
         switch (settings.cecp_claim) {
@@ -87,33 +219,56 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
         }
     }
     const std::string move_word(dialect.move_word);
-    if (dialect.honours_stall_and_illegal && fires(settings.illegal_at_ply, ply)) {
-        return answer({move_word + " a1a1"}, std::nullopt);
-    }
-    const std::optional<GarbleKind> garble =
-        fires(settings.garble_at_ply, ply) ? std::optional(settings.garble) : std::nullopt;
+    if (illegal) return answer({move_word + " a1a1"}, std::nullopt);
     if (garble == GarbleKind::Empty) return answer({move_word}, garble);
     if (garble == GarbleKind::Null) return answer({move_word + " 0000"}, garble);
-    const auto choice = choose_move(game, context.generator, settings.random);
     if (!choice) return answer({std::string(dialect.no_move)}, garble);
 
     // King onto rook is how Chess960 games write castling anyway.
     const std::string text = garble == GarbleKind::Kxr && !game.chess960()
                                  ? choice->move.text()
                                  : dialect.move_text(choice->move);
-    const auto nodes = static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
-    // The time reported is the pause, not a measurement, so replies stay byte-for-byte
-    // reproducible.
-    std::vector<std::string> lines{
-        dialect.report(choice->score, nodes, paused_ms, text),
-        move_word + " " + text
-            + (dialect.names_ponder_move ? ponder_suffix(game, choice->move) : "")
-            + (garble == GarbleKind::Trailing ? std::string(dialect.junk) : "")};
+    std::vector<std::string> lines;
+    if (!request.think) {
+        const auto nodes =
+            static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
+        // The time reported is the pause, not a measurement, so replies stay byte-for-byte
+        // reproducible.
+        lines.push_back(dialect.report(choice->score, nodes, paused_ms, text));
+    }
+    lines.push_back(move_word + " " + text
+                    + (dialect.names_ponder_move ? ponder_suffix(game, choice->move) : "")
+                    + (garble == GarbleKind::Trailing ? std::string(dialect.junk) : ""));
     // The last use of `game`: a dialect that plays its own moves changes it here.
     if (dialect.after_move) {
         if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
     }
     return answer(std::move(lines), garble);
+}
+
+LoopControl think_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
+                                 const velloran::Game& game, const ThinkLimits& limits,
+                                 bool ponder) {
+    std::vector<MoveChoice> ranked = rank_moves(game, context.generator, context.settings.random);
+    if (ranked.empty()) {
+        context.out.line("bestmove 0000");
+        return LoopControl::Continue;
+    }
+    const velloran::Move move = ranked.front().move;
+    ThinkingSearch search(game.board(), game.chess960(), std::move(ranked), context.settings,
+                          context.options);
+    switch (think(context, dialect, search, limits, std::nullopt)) {
+        case ThinkEnd::Quit:
+            return LoopControl::Quit;
+        case ThinkEnd::Aborted:
+            return LoopControl::Continue;
+        case ThinkEnd::Done:
+        case ThinkEnd::Stopped:
+            break;
+    }
+    context.out.line("bestmove " + game.move_text(move)
+                     + (ponder ? ponder_suffix(game, move) : ""));
+    return LoopControl::Continue;
 }
 
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder) {
@@ -127,6 +282,13 @@ void answer_pending_search(const AnswerContext& context, const velloran::Game& g
         "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
         "bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : "")};
     context.out.lines(lines, false);
+}
+
+LoopControl think_through(const AnswerContext& context, const AnswerDialect& dialect,
+                          ThinkingSearch& search, const ThinkLimits& limits) {
+    return think(context, dialect, search, limits, std::nullopt) == ThinkEnd::Quit
+               ? LoopControl::Quit
+               : LoopControl::Continue;
 }
 
 bool is_pending_request(const Command& command) {

@@ -6,13 +6,27 @@
 #include <string>
 #include <string_view>
 
+#include "app/engine_options.h"
+#include "app/input_queue.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
+#include "app/thinking.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace pawnlark {
+
+// What a line that arrives while the engine thinks does to the search.
+enum class MidSearch : std::uint8_t {
+    Defer,      // handled once the search has ended, in order
+    Handled,    // answered at once (readiness), the search goes on
+    Stop,       // answer now
+    PonderHit,  // the pondered move was played: think on the normal budget
+    Abort,      // end the search without an answer, then handle the line
+    Quit,       // end the process at once
+    Status,     // print the search's status line, then go on
+};
 
 // What sets one dialect's answer to a search request apart from the other's. The order of the
 // faults and of the lines is written once, in `answer_search`; a dialect only supplies these
@@ -35,6 +49,10 @@ struct AnswerDialect {
     // Called with the move once it is chosen, before anything is written: a dialect that plays
     // its own moves plays it here, and may return a line that follows the move (a result).
     std::function<std::optional<std::string>(velloran::Move)> after_move;
+    // With --think: what a line that arrives mid-search does, and how the dialect prints a line
+    // of analysis (absent: not at all).
+    std::function<MidSearch(std::string_view line)> mid_search;
+    std::function<std::optional<std::string>(const ThinkReport&)> thinking_line;
 };
 
 // One search request that counts a ply: its ply after counting, and the engine's own clock
@@ -42,6 +60,8 @@ struct AnswerDialect {
 struct SearchRequest {
     std::uint32_t ply = 0;
     std::optional<std::uint64_t> own_time_ms;
+    // With --think: what the request asks of the thinking that replaces the pause.
+    std::optional<ThinkLimits> think;
 };
 
 // Everything an answer uses besides the request and the dialect.
@@ -50,12 +70,16 @@ struct AnswerContext {
     Output& out;
     System& system;
     velloran::RandomGenerator& generator;
+    const EngineOptions& options;
+    InputQueue* input = nullptr;  // with --think: the input that arrives while thinking
 };
 
 // Answers a search request, in order: the crash, the stall, the pause (the delay, or the own
 // time plus the overrun when the flag fires), the flood, the claim, the illegal answer, the
-// garble or the move with its report, and the crash after the answer. Returns how the loop
-// goes on.
+// garble or the move with its report, and the crash after the answer. With --think the
+// thinking takes the place of the pause and comes before the stall, and the analysis it prints
+// takes the place of the report; a flag fall makes it overrun the own time instead. Returns
+// how the loop goes on.
 LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
                           const velloran::Game& game, const SearchRequest& request);
 
@@ -64,6 +88,17 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
 // and the best move, or "bestmove 0000"; no pause, no faults. The move is not played. With
 // `ponder`, the bestmove line names a ponder move.
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder);
+
+// A pending search with --think: analysis until "stop", or until "ponderhit" and then the
+// normal budget of `limits`, then the same answer as without --think (after its analysis).
+LoopControl think_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
+                                 const velloran::Game& game, const ThinkLimits& limits,
+                                 bool ponder);
+
+// Runs a search's analysis until it ends (see `answer_search`), answering nothing itself;
+// Quit when a "quit" arrived meanwhile.
+LoopControl think_through(const AnswerContext& context, const AnswerDialect& dialect,
+                          ThinkingSearch& search, const ThinkLimits& limits);
 
 // Whether a "go" asks for a search that waits for "stop" or "ponderhit": any argument is
 // "infinite" or "ponder".

@@ -133,6 +133,13 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"--ponder-premature-at-ply", true,
      [](Settings& s, OptionValue v) { s.ponder_premature_at_ply = read_ply(v); }},
     {"--no-chess960-option", false, [](Settings& s, OptionValue) { s.no_chess960_option = true; }},
+    {"--think", false, [](Settings& s, OptionValue) { s.think = true; }},
+    {"--think-interval-ms", true,
+     [](Settings& s, OptionValue v) {
+         s.think_interval_ms = v ? velloran::parse_unsigned<std::uint64_t>(*v) : std::nullopt;
+     }},
+    {"--think-nps", true,
+     [](Settings& s, OptionValue v) { s.think_nps = read_u64_or(v, DefaultThinkNps); }},
 });
 
 }  // namespace

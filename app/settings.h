@@ -49,6 +49,8 @@ enum class FloodKind : std::uint8_t {
 enum class LineEnd : std::uint8_t { Lf, CrLf };
 enum class TokenSeparator : std::uint8_t { Space, Tab, Double };
 
+inline constexpr std::uint64_t DefaultThinkNps = 1000000;
+
 // The whole command line, complete before the first input line and read-only afterwards.
 struct Settings {
     std::string name = "pawnlark";                // "id name" in UCI, "myname" in CECP
@@ -81,6 +83,11 @@ struct Settings {
     bool ponder = false;  // announce Ponder and name a ponder move after bestmove
     std::optional<std::uint32_t> ponder_premature_at_ply;  // answer "go ponder" at once
     bool no_chess960_option = false;  // neither announce nor accept UCI_Chess960
+    // Think like a real engine: read input during a search, take time from the clock and
+    // stream analysis lines; the move played stays the same.
+    bool think = false;
+    std::optional<std::uint64_t> think_interval_ms;  // fixed time between depths
+    std::uint64_t think_nps = DefaultThinkNps;       // simulated search speed
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -13,6 +13,7 @@
 #include "app/move_choice.h"
 #include "app/openings.h"
 #include "app/search_answer.h"
+#include "app/thinking.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -32,6 +33,11 @@ LoopControl uci_uci(UciSession& session, const Command&) {
         session.out.line("option name UCI_Chess960 type check default false");
     }
     if (settings.ponder) session.out.line("option name Ponder type check default false");
+    if (settings.think) {
+        session.out.line("option name MultiPV type spin default 1 min 1 max 256");
+        session.out.line("option name UCI_ShowWDL type check default false");
+        session.out.line("option name Move Overhead type spin default 10 min 0 max 5000");
+    }
     if (settings.handshake_fault != HandshakeFault::NoOk) session.out.line("uciok");
     return LoopControl::Continue;
 }
@@ -41,6 +47,29 @@ LoopControl uci_isready(UciSession& session, const Command&) {
     return LoopControl::Continue;
 }
 
+// "setoption name <words> [value <words>]" for the options that shape thinking; a value that
+// is missing or out of range leaves the option as it was.
+void apply_thinking_option(EngineOptions& options, const Command& command) {
+    const velloran::Words words = command.words();
+    auto word = std::next(words.begin());
+    if (word == words.end() || *word != "name") return;
+    std::string name;
+    for (++word; word != words.end() && *word != "value"; ++word) {
+        if (!name.empty()) name += ' ';
+        name.append(*word);
+    }
+    const std::string_view value =
+        word == words.end() ? std::string_view() : trim(words.from(std::next(word)));
+    const auto number = velloran::parse_unsigned<std::uint64_t>(value);
+    if (name == "MultiPV" && number && *number >= 1 && *number <= 256) {
+        options.multipv = static_cast<std::uint32_t>(*number);
+    } else if (name == "Move Overhead" && number && *number <= 5000) {
+        options.move_overhead_ms = *number;
+    } else if (name == "UCI_ShowWDL" && (value == "true" || value == "false")) {
+        options.show_wdl = value == "true";
+    }
+}
+
 // The option's name and value are found anywhere in the line rather than parsed, so any
 // spelling of the command that mentions both works.
 LoopControl uci_setoption(UciSession& session, const Command& command) {
@@ -48,6 +77,7 @@ LoopControl uci_setoption(UciSession& session, const Command& command) {
         && command.line.find("UCI_Chess960") != std::string_view::npos) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
     }
+    if (session.settings.think) apply_thinking_option(session.state.options, command);
     return LoopControl::Continue;
 }
 
@@ -177,7 +207,24 @@ std::string uci_flood_line(const Settings& settings, std::uint32_t depth,
     return line;
 }
 
-AnswerDialect uci_dialect(const UciSession& session) {
+// While thinking, readiness and the end of the search are answered at once; everything else
+// waits for the answer.
+MidSearch uci_mid_search(UciSession& session, std::string_view line) {
+    const std::string_view word = Command::from_line(line).word();
+    if (word == "stop") return MidSearch::Stop;
+    if (word == "ponderhit") return MidSearch::PonderHit;
+    if (word == "isready") {
+        static_cast<void>(uci_isready(session, Command::from_line(line)));
+        return MidSearch::Handled;
+    }
+    if (word == "quit") {
+        return quit(session.settings, session.system) == LoopControl::Quit ? MidSearch::Quit
+                                                                           : MidSearch::Handled;
+    }
+    return MidSearch::Defer;
+}
+
+AnswerDialect uci_dialect(UciSession& session) {
     return AnswerDialect{
         .move_word = "bestmove",
         .no_move = "bestmove 0000",
@@ -189,20 +236,31 @@ AnswerDialect uci_dialect(const UciSession& session) {
         .flood_line = uci_flood_line,
         .move_text = [&game = session.state.game](Move move) { return game.move_text(move); },
         .after_move = {},
+        .mid_search = [&session](std::string_view line) { return uci_mid_search(session, line); },
+        .thinking_line = [](const ThinkReport& report) -> std::optional<std::string> {
+            return uci_info_line(report);
+        },
     };
 }
 
 AnswerContext answer_context(UciSession& session) {
-    return {session.settings, session.out, session.system, session.generator};
+    return {session.settings,  session.out,           session.system,
+            session.generator, session.state.options, session.input};
 }
 
 LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
+    const Settings& settings = session.settings;
+    std::optional<ThinkLimits> limits;
+    if (settings.think) limits = read_uci_limits(command, state.game.board().side_to_move());
     if (is_pending_request(command)) {
-        const bool premature = command.has_argument("ponder")
-                               && fires(session.settings.ponder_premature_at_ply, state.ply);
+        const bool premature =
+            command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);
         if (premature) {
-            answer_pending_search(answer_context(session), state.game, session.settings.ponder);
+            answer_pending_search(answer_context(session), state.game, settings.ponder);
+        } else if (limits) {
+            return think_pending_search(answer_context(session), uci_dialect(session), state.game,
+                                        *limits, settings.ponder);
         } else {
             state.search_pending = true;
         }
@@ -210,7 +268,7 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     }
     state.ply = count_ply(state.ply);
     return answer_search(answer_context(session), uci_dialect(session), state.game,
-                         {state.ply, own_time_ms(command, state.game)});
+                         {state.ply, own_time_ms(command, state.game), limits});
 }
 
 // "stop" and "ponderhit" alike: answer a pending search, without pause or faults.
@@ -263,9 +321,17 @@ LoopControl handle_uci_line(UciSession& session, const Command& command) {
 }
 
 void run_uci(UciSession& session, std::istream& in) {
-    run_command_loop(in, session.system, [&session](const Command& command) {
+    const auto handle = [&session](const Command& command) {
         return handle_uci_line(session, command);
-    });
+    };
+    if (!session.settings.think) {
+        run_command_loop(in, session.system, handle);
+        return;
+    }
+    InputQueue input(in);
+    session.input = &input;
+    run_command_loop(input, session.system, handle);
+    session.input = nullptr;
 }
 
 }  // namespace pawnlark

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/engine_options.h"
+#include "app/input_queue.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -40,6 +41,7 @@ struct UciSession {
     System& system;
     velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
     UciState state;
+    InputQueue* input = nullptr;  // with --think: input read ahead, watched while thinking
 };
 
 using UciHandler = LoopControl (*)(UciSession&, const Command&);

@@ -1,0 +1,81 @@
+// A thinking engine as a front end meets it mid-search: readiness answered at once, "stop",
+// "ponderhit" and "quit" acting during the search, CECP analysis with its status line.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine_process.h"
+
+namespace pawnlark {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The next line that starts with `prefix`, skipping others; absent when none comes in time.
+std::optional<std::string> line_starting(test::EngineProcess& engine, std::string_view prefix,
+                                         milliseconds timeout = milliseconds(5000)) {
+    while (auto line = engine.read_line(timeout)) {
+        if (line->starts_with(prefix)) return line;
+    }
+    return std::nullopt;
+}
+
+TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
+    test::EngineProcess engine(PAWNLARK_BINARY, {"--think"});
+    ASSERT_TRUE(engine.send("position startpos moves e2e4"));
+    ASSERT_TRUE(engine.send("go infinite"));
+    ASSERT_TRUE(line_starting(engine, "info depth 3"));
+    ASSERT_TRUE(engine.send("isready"));
+    EXPECT_EQ(line_starting(engine, "readyok", milliseconds(2000)), "readyok");
+    // A command that is not about the search waits for its end.
+    ASSERT_TRUE(engine.send("position startpos"));
+    ASSERT_TRUE(engine.send("stop"));
+    EXPECT_EQ(line_starting(engine, "bestmove"), "bestmove c7c5");
+    // The deferred position was read: White moves, with the next draws of the generator.
+    ASSERT_TRUE(engine.send("go depth 1"));
+    EXPECT_EQ(line_starting(engine, "bestmove"), "bestmove a2a4");
+}
+
+TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
+    test::EngineProcess engine(PAWNLARK_BINARY, {"--think", "--ponder"});
+    ASSERT_TRUE(engine.send("position startpos"));
+    ASSERT_TRUE(engine.send("go ponder wtime 2000 btime 2000"));
+    // Pondering has no end of its own.
+    EXPECT_EQ(line_starting(engine, "bestmove", milliseconds(400)), std::nullopt);
+    ASSERT_TRUE(engine.send("ponderhit"));
+    const auto answer = line_starting(engine, "bestmove", milliseconds(2000));
+    ASSERT_TRUE(answer);
+    EXPECT_TRUE(answer->starts_with("bestmove c2c3 ponder ")) << *answer;
+    ASSERT_TRUE(engine.send("go infinite"));
+    ASSERT_TRUE(line_starting(engine, "info depth 1"));
+    ASSERT_TRUE(engine.send("quit"));
+    const auto exit = engine.wait_exit(milliseconds(2000));
+    ASSERT_TRUE(exit);
+    EXPECT_EQ(exit->exit_code, 0);
+    EXPECT_EQ(line_starting(engine, "bestmove", milliseconds(100)), std::nullopt);
+}
+
+TEST(ThinkProcess, CecpAnalysisRestartsOnMovesAndEndsAtExit) {
+    test::EngineProcess engine(PAWNLARK_BINARY, {"--proto", "cecp", "--think"});
+    for (const char* line : {"protover 2", "new", "post", "analyze"})
+        ASSERT_TRUE(engine.send(line));
+    ASSERT_TRUE(line_starting(engine, "3 "));
+    ASSERT_TRUE(engine.send("."));
+    EXPECT_TRUE(line_starting(engine, "stat01: "));
+    ASSERT_TRUE(engine.send("usermove e2e4"));
+    // Analysis of the new position starts again from depth 1, with Black's moves.
+    const auto restarted = line_starting(engine, "1 ");
+    ASSERT_TRUE(restarted);
+    ASSERT_TRUE(engine.send("exit"));
+    ASSERT_TRUE(engine.send("ping 7"));
+    EXPECT_EQ(line_starting(engine, "pong"), "pong 7");
+    // Out of analysis nothing more is printed until asked.
+    EXPECT_EQ(engine.read_line(milliseconds(300)), std::nullopt);
+}
+
+}  // namespace
+}  // namespace pawnlark
