@@ -21,15 +21,16 @@
 
 #include "app/move_choice.h"
 #include "child_facts.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace {
 
+using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
-
-using Clock = std::chrono::steady_clock;
+using pawnlark::support::ChildProcess;
+using pawnlark::support::Clock;
 using velloran::Game;
 using velloran::GameStatus;
 using velloran::Move;
@@ -65,18 +66,13 @@ std::vector<std::string> long_game(std::size_t plies) {
 }
 
 // Reads until a line that starts with `last`; false if none came.
-bool read_until(pawnlark::test::EngineProcess& engine, std::string_view last) {
+bool read_until(ChildProcess& engine, std::string_view last) {
     while (const std::optional<std::string> line = engine.read_line(ReplyTimeout)) {
         if (line->starts_with(last)) {
             return *line != "bestmove 0000";
         }
     }
     return false;
-}
-
-double median_us(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples.empty() ? 0.0 : samples[samples.size() / 2] * 1e6;
 }
 
 double seconds_since(Clock::time_point start) {
@@ -92,7 +88,7 @@ void bench_uci_round_trip(benchmark::State& state) {
     }
     request += "\ngo";
 
-    pawnlark::test::EngineProcess engine(pawnlark_binary(), {"--delay-ms", "0"});
+    ChildProcess engine(pawnlark_binary(), {"--delay-ms", "0"});
     // One of each before timing: the process has started and its pages are in.
     if (!engine.send("isready") || !read_until(engine, "readyok") || !engine.send(request)
         || !read_until(engine, "bestmove ")) {
@@ -114,8 +110,8 @@ void bench_uci_round_trip(benchmark::State& state) {
         go_seconds.push_back(seconds);
         state.SetIterationTime(seconds);
     }
-    const double ready = median_us(ready_seconds);
-    const double go = median_us(go_seconds);
+    const double ready = median(ready_seconds) * 1e6;
+    const double go = median(go_seconds) * 1e6;
     state.counters["isready_median_us"] = ready;
     state.counters["go_median_us"] = go;
     state.counters["ratio"] = ready > 0 ? go / ready : 0.0;
