@@ -325,8 +325,7 @@ ChildExit ChildProcess::kill_group() {
     if (!own_group_) return kill();
     // The group outlives a reaped leader while any member is left, and its number with it.
     ::kill(-pid_, SIGKILL);
-    if (!exit_) reap(0);
-    return *exit_;
+    return kill();
 }
 
 void ChildProcess::reap(int options) {
