@@ -2,8 +2,9 @@
 // --delay-ms 0: "position startpos moves <k plies>" and "go" (sent in one write) until the
 // "bestmove" line, for k = 0, 40, 120 and 300, beside "isready" until "readyok" to the same
 // process in the same iterations, so both see the same machine noise. Counters: the median of
-// each in microseconds and the ratio of the medians. The binary is PAWNLARK_BINARY from the
-// environment, else the one this build made.
+// each in microseconds and go_per_isready, the ratio of the medians: what a request that
+// repeats a game of k plies costs beyond a bare round trip. The binary is PAWNLARK_BINARY from
+// the environment, else the one this build made.
 //
 // The plies come from one fixed legal game, random moves drawn from a seeded generator among
 // those after which the game is still going on, so every request has moves to choose from.
@@ -114,7 +115,7 @@ void bench_uci_round_trip(benchmark::State& state) {
     const double go = median(go_seconds) * 1e6;
     state.counters["isready_median_us"] = ready;
     state.counters["go_median_us"] = go;
-    state.counters["ratio"] = ready > 0 ? go / ready : 0.0;
+    state.counters["go_per_isready"] = ready > 0 ? go / ready : 0.0;
 }
 BENCHMARK(bench_uci_round_trip)
     ->Arg(0)
