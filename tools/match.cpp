@@ -132,9 +132,9 @@ bool find_plies(const Board& board, const Board& target, int plies_left, std::ve
 // Plies from the standard start to the opening position (they may transpose the generator's
 // own), so the game can be written from the start and any PGN reader can replay it.
 std::optional<std::vector<Move>> plies_to(const std::string& fen) {
-    const auto target = Board::from_fen(fen, false);
+    const velloran::Result<Game> target = Game::from_fen(fen, false);
     if (!target) return std::nullopt;
-    const Board& board = target.value();
+    const Board& board = target.value().board();
     const int plies = 2 * (board.fullmove_number() - 1) + (board.side_to_move() == Color::Black);
     std::vector<Move> path;
     if (!find_plies(Board::startpos(), board, plies, path)) return std::nullopt;
