@@ -30,6 +30,7 @@ namespace {
 
 using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::report_medians;
 using pawnlark::support::ChildProcess;
 using pawnlark::support::Clock;
 using pawnlark::support::ProcessResult;
@@ -164,11 +165,8 @@ void bench_cecp_usermoves(benchmark::State& state) {
         plain_seconds.push_back(plain_run);
         standard_seconds.push_back(standard_run);
     }
-    const double standard_median = median(standard_seconds);
-    const double plain_median = median(plain_seconds);
-    state.counters["standard_median_s"] = standard_median;
-    state.counters["plain_median_s"] = plain_median;
-    state.counters["standard_per_plain"] = plain_median > 0 ? standard_median / plain_median : 0.0;
+    report_medians(state, "standard_median_s", standard_seconds, "plain_median_s", plain_seconds,
+                   "standard_per_plain");
 }
 BENCHMARK(bench_cecp_usermoves)
     ->Arg(20000)

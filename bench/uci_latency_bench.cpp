@@ -28,8 +28,8 @@
 
 namespace {
 
-using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::report_medians;
 using pawnlark::support::ChildProcess;
 using pawnlark::support::Clock;
 using velloran::Game;
@@ -111,11 +111,8 @@ void bench_uci_round_trip(benchmark::State& state) {
         go_seconds.push_back(seconds);
         state.SetIterationTime(seconds);
     }
-    const double ready = median(ready_seconds) * 1e6;
-    const double go = median(go_seconds) * 1e6;
-    state.counters["isready_median_us"] = ready;
-    state.counters["go_median_us"] = go;
-    state.counters["go_per_isready"] = ready > 0 ? go / ready : 0.0;
+    report_medians(state, "go_median_us", go_seconds, "isready_median_us", ready_seconds,
+                   "go_per_isready", 1e6);
 }
 BENCHMARK(bench_uci_round_trip)
     ->Arg(0)
