@@ -1,12 +1,15 @@
 #pragma once
 
-#include <sys/types.h>
+#include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
-#include <fstream>
 #include <string>
+#include <vector>
 
-// What the process benchmarks need to know of the binary they drive and of its run.
+// What the process benchmarks need to know of the binary they drive and of its runs; the
+// processes themselves come from support/child_process.h.
 namespace pawnlark::bench {
 
 // The binary named by the environment variable PAWNLARK_BINARY, else the one this build made.
@@ -15,15 +18,25 @@ inline std::string pawnlark_binary() {
     return path != nullptr ? path : PAWNLARK_BINARY_PATH;
 }
 
-// The peak resident set of a running child's own image (VmHWM), in KiB; 0 if unreadable.
-// wait4's ru_maxrss cannot serve: Linux folds the spawner's own peak into it at exec.
-inline long peak_rss_kib(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return 0;
+// The median of the samples (the upper one of an even count); 0 for none.
+inline double median(std::vector<double> samples) {
+    if (samples.empty()) return 0.0;
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle;
+}
+
+// Counters for two series timed side by side: the median of each, times `scale` (1e6 for
+// microseconds), and `ratio_name`, the first median over the second (0 when that is 0).
+inline void report_medians(benchmark::State& state, const char* first_name,
+                           const std::vector<double>& first, const char* second_name,
+                           const std::vector<double>& second, const char* ratio_name,
+                           double scale = 1.0) {
+    const double first_median = median(first) * scale;
+    const double second_median = median(second) * scale;
+    state.counters[first_name] = first_median;
+    state.counters[second_name] = second_median;
+    state.counters[ratio_name] = second_median > 0 ? first_median / second_median : 0.0;
 }
 
 }  // namespace pawnlark::bench

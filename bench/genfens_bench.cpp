@@ -14,41 +14,27 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "child_facts.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 
 namespace {
 
+using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
-using pawnlark::bench::peak_rss_kib;
-
-using Clock = std::chrono::steady_clock;
-using pawnlark::test::EngineProcess;
-
-long own_peak_rss_kib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
-}
+using pawnlark::support::ChildProcess;
+using pawnlark::support::Clock;
 
 long live_peak_rss_kib(std::int64_t count) {
-    EngineProcess engine(pawnlark_binary(), {});
+    ChildProcess engine(pawnlark_binary(), {});
     engine.send("genfens " + std::to_string(count));
     engine.send("isready");
     while (const std::optional<std::string> line = engine.read_line(std::chrono::minutes(10))) {
         if (*line == "readyok") {
-            return peak_rss_kib(engine.pid());
+            return engine.peak_rss_kib().value_or(0);
         }
     }
     return 0;
@@ -57,14 +43,16 @@ long live_peak_rss_kib(std::int64_t count) {
 void bench_genfens(benchmark::State& state) {
     const std::int64_t count = state.range(0);
     const std::string request = "genfens " + std::to_string(count);
+    pawnlark::support::SpawnOptions discard_output;
+    discard_output.out = pawnlark::support::StreamTarget::DevNull;
     std::vector<double> rates;
     long max_rss = 0;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        EngineProcess engine(pawnlark_binary(), {}, EngineProcess::Output::Discard);
+        ChildProcess engine(pawnlark_binary(), {}, discard_output);
         engine.send(request);
         engine.close_input();
-        const std::optional<pawnlark::test::ChildExit> exit =
+        const std::optional<pawnlark::support::ChildExit> exit =
             engine.wait_exit(std::chrono::minutes(10));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (!exit || exit->exit_code != 0) {
@@ -73,13 +61,12 @@ void bench_genfens(benchmark::State& state) {
         }
         state.SetIterationTime(seconds);
         rates.push_back(static_cast<double>(count) / seconds);
-        max_rss = std::max(max_rss, exit->max_rss_kib);
+        max_rss = std::max(max_rss, exit->ru_maxrss_kib);
     }
-    std::sort(rates.begin(), rates.end());
     state.SetItemsProcessed(state.iterations() * count);
-    state.counters["median_positions_per_s"] = rates.empty() ? 0.0 : rates[rates.size() / 2];
+    state.counters["median_positions_per_s"] = median(rates);
     state.counters["ru_maxrss_kib"] = static_cast<double>(max_rss);
-    state.counters["bench_rss_kib"] = static_cast<double>(own_peak_rss_kib());
+    state.counters["bench_rss_kib"] = static_cast<double>(pawnlark::support::own_peak_rss_kib());
     state.counters["vm_hwm_kib"] = static_cast<double>(live_peak_rss_kib(count));
 }
 BENCHMARK(bench_genfens)->Arg(1000000)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);

@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "child_facts.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 
 namespace {
 
 using pawnlark::bench::pawnlark_binary;
-
-using Clock = std::chrono::steady_clock;
+using pawnlark::support::ChildProcess;
+using pawnlark::support::Clock;
 using velloran::Game;
 using velloran::GameStatus;
 
@@ -38,13 +38,12 @@ std::vector<std::string> engine_arguments(std::uint64_t seed, bool random) {
 }
 
 // Plays one game; the number of plies, or absent if an engine failed to answer legally.
-std::optional<int> play_game(pawnlark::test::EngineProcess& white,
-                             pawnlark::test::EngineProcess& black) {
+std::optional<int> play_game(ChildProcess& white, ChildProcess& black) {
     Game referee = Game::new_game();
     std::string request = "position startpos";
     int plies = 0;
     while (plies < MaxPlies && referee.status() == GameStatus::Ongoing) {
-        pawnlark::test::EngineProcess& engine = plies % 2 == 0 ? white : black;
+        ChildProcess& engine = plies % 2 == 0 ? white : black;
         engine.send(request + "\ngo");
         std::optional<std::string> line;
         while ((line = engine.read_line(ReplyTimeout)) && !line->starts_with("bestmove ")) {
@@ -68,8 +67,8 @@ void bench_self_play_uci(benchmark::State& state) {
     std::vector<double> rates;
     std::vector<int> lengths;
     for (auto _ : state) {
-        pawnlark::test::EngineProcess white(pawnlark_binary(), engine_arguments(seed, random));
-        pawnlark::test::EngineProcess black(pawnlark_binary(), engine_arguments(seed + 1, random));
+        ChildProcess white(pawnlark_binary(), engine_arguments(seed, random));
+        ChildProcess black(pawnlark_binary(), engine_arguments(seed + 1, random));
         seed += 2;
         const Clock::time_point start = Clock::now();
         const std::optional<int> plies = play_game(white, black);

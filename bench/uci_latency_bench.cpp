@@ -2,8 +2,9 @@
 // --delay-ms 0: "position startpos moves <k plies>" and "go" (sent in one write) until the
 // "bestmove" line, for k = 0, 40, 120 and 300, beside "isready" until "readyok" to the same
 // process in the same iterations, so both see the same machine noise. Counters: the median of
-// each in microseconds and the ratio of the medians. The binary is PAWNLARK_BINARY from the
-// environment, else the one this build made.
+// each in microseconds and go_per_isready, the ratio of the medians: what a request that
+// repeats a game of k plies costs beyond a bare round trip. The binary is PAWNLARK_BINARY from
+// the environment, else the one this build made.
 //
 // The plies come from one fixed legal game, random moves drawn from a seeded generator among
 // those after which the game is still going on, so every request has moves to choose from.
@@ -21,15 +22,16 @@
 
 #include "app/move_choice.h"
 #include "child_facts.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace {
 
 using pawnlark::bench::pawnlark_binary;
-
-using Clock = std::chrono::steady_clock;
+using pawnlark::bench::report_medians;
+using pawnlark::support::ChildProcess;
+using pawnlark::support::Clock;
 using velloran::Game;
 using velloran::GameStatus;
 using velloran::Move;
@@ -65,18 +67,13 @@ std::vector<std::string> long_game(std::size_t plies) {
 }
 
 // Reads until a line that starts with `last`; false if none came.
-bool read_until(pawnlark::test::EngineProcess& engine, std::string_view last) {
+bool read_until(ChildProcess& engine, std::string_view last) {
     while (const std::optional<std::string> line = engine.read_line(ReplyTimeout)) {
         if (line->starts_with(last)) {
             return *line != "bestmove 0000";
         }
     }
     return false;
-}
-
-double median_us(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples.empty() ? 0.0 : samples[samples.size() / 2] * 1e6;
 }
 
 double seconds_since(Clock::time_point start) {
@@ -92,7 +89,7 @@ void bench_uci_round_trip(benchmark::State& state) {
     }
     request += "\ngo";
 
-    pawnlark::test::EngineProcess engine(pawnlark_binary(), {"--delay-ms", "0"});
+    ChildProcess engine(pawnlark_binary(), {"--delay-ms", "0"});
     // One of each before timing: the process has started and its pages are in.
     if (!engine.send("isready") || !read_until(engine, "readyok") || !engine.send(request)
         || !read_until(engine, "bestmove ")) {
@@ -114,11 +111,8 @@ void bench_uci_round_trip(benchmark::State& state) {
         go_seconds.push_back(seconds);
         state.SetIterationTime(seconds);
     }
-    const double ready = median_us(ready_seconds);
-    const double go = median_us(go_seconds);
-    state.counters["isready_median_us"] = ready;
-    state.counters["go_median_us"] = go;
-    state.counters["ratio"] = ready > 0 ? go / ready : 0.0;
+    report_medians(state, "go_median_us", go_seconds, "isready_median_us", ready_seconds,
+                   "go_per_isready", 1e6);
 }
 BENCHMARK(bench_uci_round_trip)
     ->Arg(0)

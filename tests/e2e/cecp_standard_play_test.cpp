@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
@@ -60,15 +60,15 @@ GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool c
         return std::vector<std::string>{"--proto", "cecp",   "--cecp-standard",   "--delay-ms",
                                         "0",       "--seed", std::to_string(seed)};
     };
-    test::EngineProcess white(PAWNLARK_BINARY, engine(white_seed));
-    test::EngineProcess black(PAWNLARK_BINARY, engine(black_seed));
+    support::ChildProcess white(PAWNLARK_BINARY, engine(white_seed));
+    support::ChildProcess black(PAWNLARK_BINARY, engine(black_seed));
     Game referee = Game::new_game();
     if (!start.empty()) {
         auto game = Game::from_fen(start, chess960);
         EXPECT_TRUE(game.has_value()) << start;
         referee = std::move(game).value();
     }
-    for (test::EngineProcess* side : {&white, &black}) {
+    for (support::ChildProcess* side : {&white, &black}) {
         side->send("xboard");
         side->send("protover 2");
         const auto features = side->read_line(ReplyTimeout);
@@ -79,14 +79,14 @@ GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool c
         side->send("force");
     }
     GameOutcome outcome;
-    std::array<test::EngineProcess*, 2> engines{&white, &black};
+    std::array<support::ChildProcess*, 2> engines{&white, &black};
     // Only the side to move at the start is told "go"; after that moves come as usermove.
     engines[static_cast<std::size_t>(referee.board().side_to_move())]->send("go");
     engines[static_cast<std::size_t>(~referee.board().side_to_move())]->send("playother");
     while (outcome.plies < MaxPlies) {
-        test::EngineProcess& mover =
+        support::ChildProcess& mover =
             *engines[static_cast<std::size_t>(referee.board().side_to_move())];
-        test::EngineProcess& other =
+        support::ChildProcess& other =
             *engines[static_cast<std::size_t>(~referee.board().side_to_move())];
         // Thinking lines ("1 score 1 nodes move") come first.
         std::optional<std::string> line;
@@ -118,7 +118,7 @@ GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool c
         }
         if (status != GameStatus::Ongoing) {
             // Draws by rule are the manager's to declare.
-            for (test::EngineProcess* side : {&white, &black}) side->send("result 1/2-1/2");
+            for (support::ChildProcess* side : {&white, &black}) side->send("result 1/2-1/2");
             return outcome;
         }
         other.send("usermove " + text);

@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
 
 using std::chrono::milliseconds;
 
-test::ProcessResult run(std::vector<std::string> arguments, std::string input) {
-    test::ProcessRun process;
+support::ProcessResult run(std::vector<std::string> arguments, std::string input) {
+    support::ProcessRun process;
     process.program = PAWNLARK_BINARY;
     process.arguments = std::move(arguments);
     process.input = std::move(input);
-    return test::run_process(process);
+    return support::run_process(process);
 }
 
 TEST(GarbleNoEol, LastLineLacksItsLineFeedAndTheEngineReadsOn) {

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
@@ -53,7 +53,7 @@ class GoldenTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenTest, OutputIsUnchanged) {
     const std::filesystem::path base = GoldenDir / GetParam();
-    test::ProcessRun run;
+    support::ProcessRun run;
     run.program = binary();
     std::istringstream arguments(read_file(base.string() + ".args"));
     for (std::string argument; std::getline(arguments, argument);) {
@@ -66,11 +66,11 @@ TEST_P(GoldenTest, OutputIsUnchanged) {
         expected_exit = std::atoi(read_file(base.string() + ".exit").c_str());
     }
 
-    const test::ProcessResult result = test::run_process(run);
+    const support::ProcessResult result = support::run_process(run);
     ASSERT_FALSE(result.timed_out);
     EXPECT_EQ(result.exit_code, expected_exit);
     EXPECT_EQ(result.err, "");
-    test::ProcessResult expected_result;
+    support::ProcessResult expected_result;
     expected_result.out = read_file(base.string() + ".out");
     const std::vector<std::string> expected = expected_result.out_lines();
     const std::vector<std::string> actual = result.out_lines();

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/system.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 TEST(StallProcess, SilentAndIdleUntilKilled) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--stall-at-ply", "1"});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--stall-at-ply", "1"});
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go"));
     ASSERT_TRUE(engine.send("isready"));
@@ -35,13 +35,13 @@ TEST(StallProcess, SilentAndIdleUntilKilled) {
     EXPECT_FALSE(engine.wait_exit(milliseconds(0)).has_value()) << "the stall ended the process";
     EXPECT_LT(engine.cpu_time() - stalled_from, milliseconds(50)) << "while stalled";
 
-    const test::ChildExit exit = engine.kill();
+    const support::ChildExit exit = engine.kill();
     EXPECT_EQ(exit.signal, SIGKILL);
     EXPECT_LT(exit.cpu_time - stalled_from, milliseconds(50)) << "to the kill, exact";
 }
 
 TEST(DelayProcess, SignalsDuringThePauseDoNotShortenIt) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--delay-ms", "300"});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--delay-ms", "300"});
     ASSERT_TRUE(engine.send("position startpos"));
     const Clock::time_point sent = Clock::now();
     ASSERT_TRUE(engine.send("go"));
@@ -64,7 +64,7 @@ TEST(DelayProcess, SignalsDuringThePauseDoNotShortenIt) {
     // Input waits in the pipe during the pause and is answered after it, in order.
     EXPECT_EQ(engine.read_line(milliseconds(5000)), "readyok");
     engine.close_input();
-    const std::optional<test::ChildExit> exit = engine.wait_exit(milliseconds(5000));
+    const std::optional<support::ChildExit> exit = engine.wait_exit(milliseconds(5000));
     ASSERT_TRUE(exit.has_value());
     EXPECT_EQ(exit->exit_code, 0);
 }

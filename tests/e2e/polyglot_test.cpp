@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
@@ -101,11 +101,11 @@ public:
         ADD_FAILURE() << "no feature done=1 from polyglot";
     }
 
-    test::EngineProcess& process() { return *process_; }
+    support::ChildProcess& process() { return *process_; }
 
 private:
     TempDir dir_;
-    std::optional<test::EngineProcess> process_;
+    std::optional<support::ChildProcess> process_;
 };
 
 // Polyglot's result line for a finished game.

@@ -1,24 +1,24 @@
 // Runs of the binary that a transcript cannot express: failing output, huge lines.
 
-#include "process.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace pawnlark {
 namespace {
 
-test::ProcessRun pawnlark_run(std::vector<std::string> arguments, std::string input) {
-    test::ProcessRun run;
+support::ProcessRun pawnlark_run(std::vector<std::string> arguments, std::string input) {
+    support::ProcessRun run;
     run.program = PAWNLARK_BINARY;
     run.arguments = std::move(arguments);
     run.input = std::move(input);
     return run;
 }
 
-class OutputFailureTest : public ::testing::TestWithParam<test::StdoutTarget> {};
+class OutputFailureTest : public ::testing::TestWithParam<support::StreamTarget> {};
 
 TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
     for (const auto& [arguments, input] :
@@ -26,9 +26,9 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
              {{}, "uci\nisready\nquit\n"},
              {{"bench"}, ""},
          }) {
-        test::ProcessRun run = pawnlark_run(arguments, input);
+        support::ProcessRun run = pawnlark_run(arguments, input);
         run.stdout_target = GetParam();
-        const test::ProcessResult result = test::run_process(run);
+        const support::ProcessResult result = support::run_process(run);
         EXPECT_EQ(result.exit_code, 101) << "signal " << result.signal.value_or(0);
         EXPECT_TRUE(result.err.starts_with("failed printing to stdout: ")) << result.err;
         EXPECT_TRUE(result.err.ends_with("\n")) << result.err;
@@ -36,34 +36,36 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
 }
 
 TEST_P(OutputFailureTest, RunWithoutRepliesEndsNormally) {
-    test::ProcessRun run = pawnlark_run({}, "setoption name UCI_Chess960 value true\nquit\n");
+    support::ProcessRun run = pawnlark_run({}, "setoption name UCI_Chess960 value true\nquit\n");
     run.stdout_target = GetParam();
-    const test::ProcessResult result = test::run_process(run);
+    const support::ProcessResult result = support::run_process(run);
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.err, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, OutputFailureTest,
-                         ::testing::Values(test::StdoutTarget::DevFull,
-                                           test::StdoutTarget::ClosedPipe),
+                         ::testing::Values(support::StreamTarget::DevFull,
+                                           support::StreamTarget::ClosedPipe),
                          [](const auto& param_info) {
-                             return param_info.param == test::StdoutTarget::DevFull ? "DevFull"
-                                                                                    : "ClosedPipe";
+                             return param_info.param == support::StreamTarget::DevFull
+                                        ? "DevFull"
+                                        : "ClosedPipe";
                          });
 
 TEST(OutputFailure, DiagnosticNamesTheSystemError) {
-    test::ProcessRun run = pawnlark_run({"bench"}, "");
-    run.stdout_target = test::StdoutTarget::DevFull;
-    EXPECT_EQ(test::run_process(run).err, "failed printing to stdout: No space left on device\n");
-    run.stdout_target = test::StdoutTarget::ClosedPipe;
-    EXPECT_EQ(test::run_process(run).err, "failed printing to stdout: Broken pipe\n");
+    support::ProcessRun run = pawnlark_run({"bench"}, "");
+    run.stdout_target = support::StreamTarget::DevFull;
+    EXPECT_EQ(support::run_process(run).err,
+              "failed printing to stdout: No space left on device\n");
+    run.stdout_target = support::StreamTarget::ClosedPipe;
+    EXPECT_EQ(support::run_process(run).err, "failed printing to stdout: Broken pipe\n");
 }
 
 TEST(LongLines, ManyMegabyteLinesAreReadWhole) {
     // A 4 MiB token followed by a command on the same line must not split into two commands.
     const std::string huge(4 << 20, 'u');
-    const test::ProcessResult result =
-        test::run_process(pawnlark_run({}, huge + " isready\n" + huge + "\nisready\n"));
+    const support::ProcessResult result =
+        support::run_process(pawnlark_run({}, huge + " isready\n" + huge + "\nisready\n"));
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "readyok\n");
     EXPECT_EQ(result.err, "");

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/move_choice.h"
-#include "engine_process.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
@@ -157,7 +157,7 @@ bool without_moves(GameStatus status) {
 }
 
 // The replies to one search request, up to its last line (one that starts with `last`).
-std::vector<std::string> read_reply(test::EngineProcess& engine, std::string_view last,
+std::vector<std::string> read_reply(support::ChildProcess& engine, std::string_view last,
                                     std::string_view also_last) {
     std::vector<std::string> lines;
     while (lines.size() < 4) {
@@ -187,10 +187,10 @@ Game start_game(const GameSetup& setup) {
 
 GameRecord play_uci_game(const GameSetup& setup) {
     GameRecord record;
-    test::EngineProcess white(PAWNLARK_BINARY, arguments(setup.white, false));
-    test::EngineProcess black(PAWNLARK_BINARY, arguments(setup.black, false));
+    support::ChildProcess white(PAWNLARK_BINARY, arguments(setup.white, false));
+    support::ChildProcess black(PAWNLARK_BINARY, arguments(setup.black, false));
     if (setup.chess960) {
-        for (test::EngineProcess* engine : {&white, &black}) {
+        for (support::ChildProcess* engine : {&white, &black}) {
             engine->send("setoption name UCI_Chess960 value true");
         }
     }
@@ -203,7 +203,7 @@ GameRecord play_uci_game(const GameSetup& setup) {
             return record;
         }
         const bool white_to_move = referee.board().side_to_move() == Color::White;
-        test::EngineProcess& engine = white_to_move ? white : black;
+        support::ChildProcess& engine = white_to_move ? white : black;
         engine.send(position);
         engine.send("go");
         const std::vector<std::string> reply = read_reply(engine, "bestmove ", "");
@@ -244,9 +244,9 @@ GameRecord play_uci_game(const GameSetup& setup) {
 
 GameRecord play_cecp_game(const GameSetup& setup) {
     GameRecord record;
-    test::EngineProcess white(PAWNLARK_BINARY, arguments(setup.white, true));
-    test::EngineProcess black(PAWNLARK_BINARY, arguments(setup.black, true));
-    for (test::EngineProcess* engine : {&white, &black}) {
+    support::ChildProcess white(PAWNLARK_BINARY, arguments(setup.white, true));
+    support::ChildProcess black(PAWNLARK_BINARY, arguments(setup.black, true));
+    for (support::ChildProcess* engine : {&white, &black}) {
         engine->send("protover 2");
         const std::optional<std::string> features = engine->read_line(ReplyTimeout);
         if (!features || !features->starts_with("feature ") || !features->ends_with(" done=1")) {
@@ -269,7 +269,7 @@ GameRecord play_cecp_game(const GameSetup& setup) {
             return record;
         }
         const bool white_to_move = referee.board().side_to_move() == Color::White;
-        test::EngineProcess& engine = white_to_move ? white : black;
+        support::ChildProcess& engine = white_to_move ? white : black;
         if (last_move) {
             engine.send("usermove " + *last_move);
         }
@@ -310,7 +310,7 @@ GameRecord play_cecp_game(const GameSetup& setup) {
 
 // The openings a pawnlark run prints for "genfens", without their prefix.
 std::vector<std::string> generated_openings(int count, std::uint64_t seed) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--seed", std::to_string(seed)});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--seed", std::to_string(seed)});
     engine.send("genfens " + std::to_string(count));
     engine.close_input();
     std::vector<std::string> fens;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine_process.h"
+#include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
@@ -16,7 +16,7 @@ namespace {
 using std::chrono::milliseconds;
 
 // The next line that starts with `prefix`, skipping others; absent when none comes in time.
-std::optional<std::string> line_starting(test::EngineProcess& engine, std::string_view prefix,
+std::optional<std::string> line_starting(support::ChildProcess& engine, std::string_view prefix,
                                          milliseconds timeout = milliseconds(5000)) {
     while (auto line = engine.read_line(timeout)) {
         if (line->starts_with(prefix)) return line;
@@ -25,7 +25,7 @@ std::optional<std::string> line_starting(test::EngineProcess& engine, std::strin
 }
 
 TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--think"});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--think"});
     ASSERT_TRUE(engine.send("position startpos moves e2e4"));
     ASSERT_TRUE(engine.send("go infinite"));
     ASSERT_TRUE(line_starting(engine, "info depth 3"));
@@ -41,7 +41,7 @@ TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
 }
 
 TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--think", "--ponder"});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--think", "--ponder"});
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go ponder wtime 2000 btime 2000"));
     // Pondering has no end of its own.
@@ -60,7 +60,7 @@ TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
 }
 
 TEST(ThinkProcess, CecpAnalysisRestartsOnMovesAndEndsAtExit) {
-    test::EngineProcess engine(PAWNLARK_BINARY, {"--proto", "cecp", "--think"});
+    support::ChildProcess engine(PAWNLARK_BINARY, {"--proto", "cecp", "--think"});
     for (const char* line : {"protover 2", "new", "post", "analyze"})
         ASSERT_TRUE(engine.send(line));
     ASSERT_TRUE(line_starting(engine, "3 "));

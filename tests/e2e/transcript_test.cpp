@@ -29,13 +29,13 @@
 #include <system_error>
 #include <vector>
 
-#include "process.h"
+#include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
 
 struct Transcript {
-    test::ProcessRun run;
+    support::ProcessRun run;
     std::string expected_out;
     std::optional<int> expected_exit;  // absent: expect a kill at the timeout
     bool has_exit = false;
@@ -171,7 +171,7 @@ TEST_P(TranscriptTest, MatchesTheBinary) {
         parse_transcript(std::filesystem::path(E2E_TRANSCRIPT_DIR) / GetParam());
     ASSERT_TRUE(transcript.errors.empty()) << transcript.errors.front();
 
-    const test::ProcessResult result = test::run_process(transcript.run);
+    const support::ProcessResult result = support::run_process(transcript.run);
     EXPECT_EQ(result.out, transcript.expected_out);
     EXPECT_EQ(result.err, "");
     if (transcript.expected_exit) {

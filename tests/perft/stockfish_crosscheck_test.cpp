@@ -12,7 +12,7 @@
 
 #include "board_printing.h"
 #include "perft.h"
-#include "process.h"
+#include "support/child_process.h"
 
 // Compares the legal move sets of positions from seeded random playouts with those of
 // Debian's stockfish ("go perft 1"), in standard and Chess960 start positions, and checks
@@ -112,7 +112,7 @@ TEST(StockfishCrosscheck, LegalMoveSetsMatchOnRandomPlayouts) {
 
     const std::size_t count = position_count();
     const std::vector<Board> boards = sample_positions(count, 20240601);
-    pawnlark::test::ProcessRun run;
+    pawnlark::support::ProcessRun run;
     run.program = *stockfish;
     run.input = "setoption name UCI_Chess960 value true\n";
     for (const Board& board : boards) {
@@ -122,7 +122,7 @@ TEST(StockfishCrosscheck, LegalMoveSetsMatchOnRandomPlayouts) {
     run.input += "position startpos\ngo perft 1\nisready\n";
     run.close_stdin = true;
     run.timeout = std::chrono::milliseconds(30000 + 20 * static_cast<long>(count));
-    const pawnlark::test::ProcessResult result = pawnlark::test::run_process(run);
+    const pawnlark::support::ProcessResult result = pawnlark::support::run_process(run);
     ASSERT_FALSE(result.timed_out);
 
     // Each answer is "move: 1" lines closed by "Nodes searched: N".
