@@ -65,6 +65,11 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, Think
                ThinkLimits limits, std::optional<std::uint64_t> deadline_ms) {
     using Clock = InputQueue::Clock;
     constexpr std::uint64_t ProgressEveryMs = 1000;
+    // On the growing schedule, depths due within this of each other leave together: every
+    // wake-up costs a crowd of engines more than the lines themselves. Their times stay the
+    // scheduled ones.
+    constexpr std::uint64_t GatherMs = 200;
+    const bool gather = !context.settings.think_interval_ms;
     const Clock::time_point start = Clock::now();
     const auto elapsed_ms = [&] {
         return static_cast<std::uint64_t>(
@@ -79,11 +84,17 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, Think
             *limits.nodes / nps * 1000 + (*limits.nodes % nps * 1000 + nps - 1) / nps;
         deadline_ms = std::min(deadline_ms.value_or(nodes_ms), nodes_ms);
     }
+    const auto depth_limit_reached = [&] {
+        return limits.depth && search.depth() >= *limits.depth && !limits.ponder;
+    };
     std::uint64_t last_line_ms = 0;
+    std::optional<std::uint64_t> last_depth_wake_ms;
     for (;;) {
-        if (limits.depth && search.depth() >= *limits.depth && !limits.ponder)
-            return ThinkEnd::Done;
-        const std::optional<std::uint64_t> next_depth = search.next_depth_ms();
+        if (depth_limit_reached()) return ThinkEnd::Done;
+        std::optional<std::uint64_t> next_depth = search.next_depth_ms();
+        if (next_depth && gather && last_depth_wake_ms) {
+            next_depth = std::max(*next_depth, *last_depth_wake_ms + GatherMs);
+        }
         std::uint64_t wake_ms = last_line_ms + ProgressEveryMs;
         if (next_depth) wake_ms = std::min(wake_ms, *next_depth);
         if (deadline_ms) wake_ms = std::min(wake_ms, *deadline_ms);
@@ -129,16 +140,27 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, Think
             }
             continue;
         }
-        if (deadline_ms && wake_ms == *deadline_ms) {
-            print(search.closing_line(wake_ms));
-            return ThinkEnd::Done;
+        // Every depth due by now, then the closing line at the deadline, in one write.
+        std::vector<std::string> lines;
+        const auto collect = [&](const ThinkReport& report) {
+            if (auto line = dialect.thinking_line(report)) lines.push_back(std::move(*line));
+        };
+        bool depths = false;
+        for (auto due = search.next_depth_ms(); due && *due <= wake_ms && !depth_limit_reached();
+             due = search.next_depth_ms()) {
+            for (const ThinkReport& report : search.complete_next_depth()) collect(report);
+            depths = true;
         }
-        if (next_depth && wake_ms == *next_depth) {
-            for (const ThinkReport& report : search.complete_next_depth()) print(report);
-        } else {
-            print(search.progress(wake_ms));
+        const bool done = deadline_ms && wake_ms == *deadline_ms;
+        if (done) {
+            collect(search.closing_line(wake_ms));
+        } else if (!depths) {
+            collect(search.progress(wake_ms));
         }
+        context.out.lines(lines, false);
+        if (done) return ThinkEnd::Done;
         last_line_ms = wake_ms;
+        if (depths) last_depth_wake_ms = wake_ms;
     }
 }
 
@@ -196,7 +218,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     }
     if (fires(settings.flood_at_ply, ply)) write_flood(context, dialect, game);
 
-    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> malformed) {
+    const auto answer = [&](const std::vector<std::string>& lines,
+                            std::optional<GarbleKind> malformed) {
         return write_answer(context, ply, lines, malformed);
     };
     if (dialect.makes_claims && fires(settings.cecp_claim_at_ply, ply)) {
@@ -243,7 +266,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (dialect.after_move) {
         if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
     }
-    return answer(std::move(lines), garble);
+    return answer(lines, garble);
 }
 
 LoopControl think_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
