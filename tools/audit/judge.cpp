@@ -16,11 +16,15 @@ Score faulty_score(const GameRecord& game) {
     return (game.result == "1-0") == *white ? Score::Won : Score::Lost;
 }
 
-bool contains(const std::string& text, std::string_view word) {
+std::string lower_case(const std::string& text) {
     std::string lowered = text;
     std::transform(lowered.begin(), lowered.end(), lowered.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered.find(word) != std::string::npos;
+    return lowered;
+}
+
+bool contains(const std::string& text, std::string_view word) {
+    return lower_case(text).find(word) != std::string::npos;
 }
 
 std::string seconds_text(double seconds) {
@@ -195,6 +199,28 @@ std::optional<bool> faulty_is_white(const GameRecord& game) {
     return white;
 }
 
+std::optional<bool> blamed_side(const std::string& reason) {
+    const std::string text = lower_case(reason);
+    const auto colour_first = [](std::string_view words) {
+        return words.starts_with("white") || words.starts_with("black");
+    };
+    // Words a manager may put before the colour: "Xboard: White ...".
+    std::string_view rest = text;
+    if (const std::size_t colon = rest.find(": ");
+        !colour_first(rest) && colon != std::string_view::npos) {
+        rest.remove_prefix(colon + 2);
+    }
+    bool white = false;
+    if (rest.starts_with("white")) {
+        white = true;
+    } else if (!rest.starts_with("black")) {
+        return std::nullopt;
+    }
+    rest.remove_prefix(5);
+    if (rest.starts_with(" wins")) return !white;
+    return white;
+}
+
 Judgement judge(const Expectation& expectation, const CellRun& run,
                 std::optional<double> control_wall) {
     Judgement judgement;
@@ -217,9 +243,13 @@ Judgement judge(const Expectation& expectation, const CellRun& run,
     for (const GameRecord& game : run.games) {
         const Ending ending = classify(game);
         const std::optional<bool> white = faulty_is_white(game);
-        const bool plain_lost = white && faulty_score(game) == Score::Won;
+        const bool plain_lost = white.has_value() && faulty_score(game) == Score::Won;
         if (plain_lost && ending != Ending::Rules && ending != Ending::Resign) {
             problems.push_back("the plain engine, which follows the protocol, was scored a loss: "
+                               + describe(game));
+        } else if (white.has_value() && ending != Ending::Rules && ending != Ending::Void
+                   && ending != Ending::Unknown && blamed_side(game.reason) == !*white) {
+            problems.push_back("the manager's words blame the plain engine's side: "
                                + describe(game));
         }
     }

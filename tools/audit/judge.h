@@ -40,6 +40,11 @@ struct Judgement {
 // name tells.
 std::optional<bool> faulty_is_white(const GameRecord& game);
 
+// The side the manager's words hold responsible for the end of a game: the colour they start
+// with ("White disconnects", "Black's connection stalls"), or the other one when they name the
+// winner ("Black wins on time"); absent when they start with neither. True for White.
+std::optional<bool> blamed_side(const std::string& reason);
+
 // `control_wall` is the wall time of the control cell of the same protocol and limit.
 Judgement judge(const Expectation& expectation, const CellRun& run,
                 std::optional<double> control_wall);
