@@ -18,8 +18,6 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace pawnlark::support {
 namespace {
 

@@ -158,6 +158,9 @@ TEST(AuditGames, EndingsFromManagersWords) {
     EXPECT_EQ(ending("1/2-1/2", "Draw claim: 3-fold repetition"), Ending::Rules);
     EXPECT_EQ(ending("0-1", "+0.25/1 0.005s", "time forfeit"), Ending::Time);
     EXPECT_EQ(ending("*", "White mates"), Ending::Void);
+    EXPECT_EQ(faulty_is_white(GameRecord{"pawnlark", "normal", "0-1", "", ""}), true);
+    EXPECT_EQ(faulty_is_white(GameRecord{"normal", "unknown", "0-1", "", ""}), false);
+    EXPECT_EQ(faulty_is_white(GameRecord{"unknown", "pawnlark", "0-1", "", ""}), std::nullopt);
     EXPECT_EQ(blamed_side("Black wins on time"), true);
     EXPECT_EQ(blamed_side("Black disconnects"), false);
     EXPECT_EQ(blamed_side("Xboard: White's connection stalls"), true);
@@ -308,13 +311,10 @@ TEST(AuditCustom, ScriptedManagerIsAuditedAndItsDefectFound) {
     // The control and the illegal move are handled right, the stall lost on time; the crash
     // stops the run with status 0.
     for (const std::string cell : {"control", "illegal", "stall"}) {
-        EXPECT_NE(
-            json.find(
-                "\"id\": \"" + cell + "/uci/clock\", \"scenario\": \"" + cell
-                + "\", \"protocol\": \"uci\", \"limit\": \"clock\",\n     \"verdict\": \"ok\""),
-            std::string::npos)
-            << cell << "\n"
-            << json;
+        std::string record = "\"id\": \"" + cell;
+        record += "/uci/clock\", \"scenario\": \"" + cell;
+        record += "\", \"protocol\": \"uci\", \"limit\": \"clock\",\n     \"verdict\": \"ok\"";
+        EXPECT_NE(json.find(record), std::string::npos) << cell << "\n" << json;
     }
     EXPECT_NE(json.find("exited 0 though only 1 of 2 games"), std::string::npos) << json;
     EXPECT_TRUE(fs::exists(out / "report.md"));

@@ -22,7 +22,7 @@ constexpr std::array<std::pair<Ending, std::string_view>, 9> EndingNames{{
 // Words of managers' end-of-game texts, checked in this order: the first family with a match
 // wins, so "claims illegal move" is a claim and "Error: ... exited" a disconnection.
 struct Words {
-    Ending ending;
+    Ending ending = Ending::Unknown;
     std::array<std::string_view, 8> words;
 };
 constexpr std::array<Words, 8> EndingWords{{

@@ -193,10 +193,13 @@ std::string_view name_of(Verdict verdict) {
 }
 
 std::optional<bool> faulty_is_white(const GameRecord& game) {
-    const bool white = contains(game.white, "faulty");
-    const bool black = contains(game.black, "faulty");
-    if (white == black) return std::nullopt;
-    return white;
+    // A manager that never learnt an engine's name calls it by its program ("pawnlark") or
+    // "unknown"; then the side that is not the plain engine's is the faulty one.
+    for (const std::string_view name : {"faulty", "normal"}) {
+        const bool white = contains(game.white, name);
+        if (white != contains(game.black, name)) return white == (name == "faulty");
+    }
+    return std::nullopt;
 }
 
 std::optional<bool> blamed_side(const std::string& reason) {

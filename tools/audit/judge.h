@@ -36,8 +36,8 @@ struct Judgement {
     std::string outcome;                // the same, in a few words for the matrix
 };
 
-// Which side the faulty engine had in a game, from the players' names; absent when neither
-// name tells.
+// Whether the faulty engine had White, from the players' names ("faulty", else the one that
+// is not "normal"); absent when the names do not tell.
 std::optional<bool> faulty_is_white(const GameRecord& game);
 
 // The side the manager's words hold responsible for the end of a game: the colour they start

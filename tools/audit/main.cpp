@@ -207,6 +207,7 @@ int audit(int argc, char** argv) {
     Progress progress(cells.size());
     const int jobs = std::min<int>(options.jobs, static_cast<int>(cells.size()));
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(jobs));
     std::atomic<int> running{jobs};
     for (int slot = 0; slot < jobs; ++slot) {
         workers.emplace_back([&, slot] {

@@ -96,7 +96,9 @@ std::vector<Scenario> build_scenarios() {
         uci_only(make("chess960-no-option", "plays Chess960 without announcing UCI_Chess960",
                       {"--no-chess960-option"}));
     chess960.chess960 = true;
-    for (Scenario* scenario : {&ponder, &premature, &chess960}) {
+    Scenario chess960_control = make("chess960", "no fault, in Chess960 games", {});
+    chess960_control.chess960 = true;
+    for (Scenario* scenario : {&ponder, &premature, &chess960_control, &chess960}) {
         all.push_back(std::move(*scenario));
     }
     return all;
