@@ -3,7 +3,9 @@
 // lines, and the program itself with bad input and with a scripted custom manager.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +18,8 @@
 #include "tools/audit/games.h"
 #include "tools/audit/judge.h"
 #include "tools/audit/manager.h"
+#include "tools/audit/manager_run.h"
+#include "tools/audit/report.h"
 #include "tools/audit/scenario.h"
 
 namespace pawnlark::audit {
@@ -259,6 +263,104 @@ TEST(AuditCells, PatternsPickCellsAndBringTheirControl) {
     EXPECT_EQ(ids, (std::vector<std::string>{"control/cecp/nodes", "stall/cecp/nodes"}));
     options.only = {"stall/xboard"};
     EXPECT_FALSE(selected_cells(options));
+}
+
+TEST(AuditReport, MatrixFindingsAndJsonEscapes) {
+    AuditReport report;
+    report.setup = test_setup(ManagerKind::Cutechess);
+    CellResult crash;
+    crash.cell = cell_named("crash/uci/nodes");
+    crash.expectation = find_expectation(builtin_table(), crash.cell);
+    crash.run.games = {GameRecord{"faulty", "normal", "1-0", "", "Black \"wins\" | \x01"}};
+    crash.run.hung = true;
+    crash.judgement = judge(*crash.expectation, crash.run, std::nullopt);
+    crash.command = "cutechess-cli -engine cmd=pawnlark";
+    CellResult control = crash;
+    control.cell = cell_named("control/uci/clock");
+    control.run = CellRun{};
+    control.judgement = Judgement{Verdict::Ok, {}, "fine", "2x drawn by rule"};
+    report.cells = {control, crash};
+
+    const std::string md = markdown_report(report);
+    EXPECT_NE(md.find("| Scenario | Fault | UCI, clock | UCI, nodes |\n"), std::string::npos) << md;
+    EXPECT_NE(md.find("| control | no fault | ok: 2x drawn by rule | |\n"), std::string::npos)
+        << md;
+    EXPECT_NE(md.find("| crash | exits (status 3) instead of answering | | **finding**: won "),
+              std::string::npos)
+        << md;
+    EXPECT_NE(md.find("### crash/uci/nodes\n"), std::string::npos) << md;
+    EXPECT_NE(md.find("```sh\ncutechess-cli -engine cmd=pawnlark\n```"), std::string::npos) << md;
+    EXPECT_EQ(md.find("### control"), std::string::npos) << md;
+
+    const std::string js = json_report(report);
+    EXPECT_NE(js.find("\"reason\": \"Black \\\"wins\\\" | \\u0001\""), std::string::npos) << js;
+    EXPECT_NE(js.find("\"counts\": {\"ok\": 1, \"finding\": 1, \"open\": 0}"), std::string::npos)
+        << js;
+}
+
+// The runner against scripted managers, with `sleep` standing in for an engine.
+class AuditRun : public testing::Test {
+protected:
+    void SetUp() override {
+        directory_ =
+            fs::temp_directory_path() / ("pawnlark-audit-run-" + std::to_string(::getpid()));
+        fs::create_directories(directory_);
+    }
+    void TearDown() override { fs::remove_all(directory_); }
+
+    RunRequest request(const std::string& script) {
+        RunRequest request;
+        request.command.arguments = {"/bin/sh", "-c", script};
+        request.files = cell_files(directory_.string());
+        request.mark = "test-" + std::to_string(::getpid()) + "-"
+                       + testing::UnitTest::GetInstance()->current_test_info()->name();
+        request.engine_programs = {sleep_};
+        request.wall_limit = std::chrono::seconds(3);
+        return request;
+    }
+
+    std::vector<MarkedProcess> still_marked(const RunRequest& request) const {
+        return marked_processes(std::string(MarkVariable) + "=" + request.mark);
+    }
+
+    fs::path directory_;
+    const std::string sleep_ = fs::canonical("/bin/sleep").string();
+};
+
+TEST_F(AuditRun, EngineLeftBehindIsReportedThenEnded) {
+    const RunRequest left = request("sleep 300 >/dev/null 2>&1 & echo started; exit 4");
+    const CellRun run = run_manager(left);
+    EXPECT_EQ(run.exit_code, 4);
+    EXPECT_FALSE(run.hung);
+    ASSERT_EQ(run.leftovers.size(), 1U);
+    EXPECT_NE(run.leftovers[0].find("sleep 300"), std::string::npos) << run.leftovers[0];
+    EXPECT_TRUE(still_marked(left).empty());
+    std::ifstream out(directory_ / "manager.out");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), "started\n");
+}
+
+TEST_F(AuditRun, HungManagerIsStoppedWithWhatItStarted) {
+    const RunRequest hung = request("sleep 300");
+    const CellRun run = run_manager(hung);
+    EXPECT_TRUE(run.hung);
+    EXPECT_TRUE(run.leftovers.empty());
+    EXPECT_LT(run.wall_seconds, 5);
+    EXPECT_TRUE(still_marked(hung).empty());
+}
+
+TEST_F(AuditRun, ManagerThatRunsOnIsAskedToEndOnceThePgnIsComplete) {
+    RunRequest until_stopped = request(
+        "printf '[White \"faulty\"]\\n\\n1. e4 1-0\\n\\n[White \"normal\"]\\n\\n1. e4 1-0\\n' "
+        ">\"$0\"; exec sleep 300");
+    until_stopped.command.arguments.push_back(until_stopped.files.pgn);
+    until_stopped.command.runs_until_stopped = true;
+    until_stopped.manager_program = sleep_;
+    until_stopped.engine_programs.clear();
+    const CellRun run = run_manager(until_stopped);
+    EXPECT_TRUE(run.stopped_by_audit);
+    EXPECT_FALSE(run.hung);
+    EXPECT_EQ(run.signal, SIGTERM);
+    EXPECT_TRUE(still_marked(until_stopped).empty());
 }
 
 // The program itself, as a user runs it.

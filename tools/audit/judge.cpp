@@ -269,16 +269,16 @@ Judgement judge(const Expectation& expectation, const CellRun& run,
     }
 
     std::string games;
+    for (const GameRecord& game : run.games) games += (games.empty() ? "" : "; ") + describe(game);
     std::string outcome;
-    for (std::size_t i = 0; i < run.games.size(); ++i) {
-        games += (games.empty() ? "" : "; ") + describe(run.games[i]);
+    for (std::size_t i = 0; i < run.games.size();) {
         // Runs of equal games are counted: "2x lost on time".
         const std::string text = short_game(run.games[i]);
         std::size_t same = 1;
         while (i + same < run.games.size() && short_game(run.games[i + same]) == text) ++same;
         outcome += (outcome.empty() ? "" : ", ")
                    + (same > 1 ? std::to_string(same) + "x " : std::string()) + text;
-        i += same - 1;
+        i += same;
     }
     if (run.games.empty()) {
         games = "no game reported";
