@@ -302,19 +302,19 @@ TEST(AuditReport, MatrixFindingsAndJsonEscapes) {
 class AuditRun : public testing::Test {
 protected:
     void SetUp() override {
-        directory_ =
+        work_directory =
             fs::temp_directory_path() / ("pawnlark-audit-run-" + std::to_string(::getpid()));
-        fs::create_directories(directory_);
+        fs::create_directories(work_directory);
     }
-    void TearDown() override { fs::remove_all(directory_); }
+    void TearDown() override { fs::remove_all(work_directory); }
 
     RunRequest request(const std::string& script) {
         RunRequest request;
         request.command.arguments = {"/bin/sh", "-c", script};
-        request.files = cell_files(directory_.string());
+        request.files = cell_files(work_directory.string());
         request.mark = "test-" + std::to_string(::getpid()) + "-"
                        + testing::UnitTest::GetInstance()->current_test_info()->name();
-        request.engine_programs = {sleep_};
+        request.engine_programs = {sleep_program};
         request.wall_limit = std::chrono::seconds(3);
         return request;
     }
@@ -323,8 +323,8 @@ protected:
         return marked_processes(std::string(MarkVariable) + "=" + request.mark);
     }
 
-    fs::path directory_;
-    const std::string sleep_ = fs::canonical("/bin/sleep").string();
+    fs::path work_directory;
+    const std::string sleep_program = fs::canonical("/bin/sleep").string();
 };
 
 TEST_F(AuditRun, EngineLeftBehindIsReportedThenEnded) {
@@ -335,7 +335,7 @@ TEST_F(AuditRun, EngineLeftBehindIsReportedThenEnded) {
     ASSERT_EQ(run.leftovers.size(), 1U);
     EXPECT_NE(run.leftovers[0].find("sleep 300"), std::string::npos) << run.leftovers[0];
     EXPECT_TRUE(still_marked(left).empty());
-    std::ifstream out(directory_ / "manager.out");
+    std::ifstream out(work_directory / "manager.out");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(out), {}), "started\n");
 }
 
@@ -354,7 +354,7 @@ TEST_F(AuditRun, ManagerThatRunsOnIsAskedToEndOnceThePgnIsComplete) {
         ">\"$0\"; exec sleep 300");
     until_stopped.command.arguments.push_back(until_stopped.files.pgn);
     until_stopped.command.runs_until_stopped = true;
-    until_stopped.manager_program = sleep_;
+    until_stopped.manager_program = sleep_program;
     until_stopped.engine_programs.clear();
     const CellRun run = run_manager(until_stopped);
     EXPECT_TRUE(run.stopped_by_audit);
