@@ -20,8 +20,8 @@
 
 namespace {
 
-using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::report_medians;
 using pawnlark::support::ChildProcess;
 using pawnlark::support::Clock;
 
@@ -59,11 +59,8 @@ void bench_startup_handshake(benchmark::State& state) {
         static_cast<void>(engine.send("quit"));
         engine.wait_exit(ReplyTimeout);
     }
-    const double true_median = median(true_seconds) * 1e6;
-    const double pawnlark_median = median(pawnlark_seconds) * 1e6;
-    state.counters["true_median_us"] = true_median;
-    state.counters["pawnlark_median_us"] = pawnlark_median;
-    state.counters["ratio"] = true_median > 0 ? pawnlark_median / true_median : 0.0;
+    report_medians(state, "pawnlark_median_us", pawnlark_seconds, "true_median_us", true_seconds,
+                   "ratio", 1e6);
     state.counters["peak_rss_kib"] = static_cast<double>(peak_rss);
 }
 BENCHMARK(bench_startup_handshake)->UseManualTime()->Iterations(300)->Unit(benchmark::kMicrosecond);

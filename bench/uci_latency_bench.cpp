@@ -2,8 +2,9 @@
 // --delay-ms 0: "position startpos moves <k plies>" and "go" (sent in one write) until the
 // "bestmove" line, for k = 0, 40, 120 and 300, beside "isready" until "readyok" to the same
 // process in the same iterations, so both see the same machine noise. Counters: the median of
-// each in microseconds and the ratio of the medians. The binary is PAWNLARK_BINARY from the
-// environment, else the one this build made.
+// each in microseconds and go_per_isready, the ratio of the medians: what a request that
+// repeats a game of k plies costs beyond a bare round trip. The binary is PAWNLARK_BINARY from
+// the environment, else the one this build made.
 //
 // The plies come from one fixed legal game, random moves drawn from a seeded generator among
 // those after which the game is still going on, so every request has moves to choose from.
@@ -27,8 +28,8 @@
 
 namespace {
 
-using pawnlark::bench::median;
 using pawnlark::bench::pawnlark_binary;
+using pawnlark::bench::report_medians;
 using pawnlark::support::ChildProcess;
 using pawnlark::support::Clock;
 using velloran::Game;
@@ -110,11 +111,8 @@ void bench_uci_round_trip(benchmark::State& state) {
         go_seconds.push_back(seconds);
         state.SetIterationTime(seconds);
     }
-    const double ready = median(ready_seconds) * 1e6;
-    const double go = median(go_seconds) * 1e6;
-    state.counters["isready_median_us"] = ready;
-    state.counters["go_median_us"] = go;
-    state.counters["ratio"] = ready > 0 ? go / ready : 0.0;
+    report_medians(state, "go_median_us", go_seconds, "isready_median_us", ready_seconds,
+                   "go_per_isready", 1e6);
 }
 BENCHMARK(bench_uci_round_trip)
     ->Arg(0)

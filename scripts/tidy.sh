@@ -17,7 +17,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD
 if (($# > 0)); then
     sources=("$@")
 else
-    mapfile -t sources < <(cd "$root" && find src app tests bench fuzz tools -name '*.cpp' | sort)
+    mapfile -t sources < <(cd "$root" && find src app support tests bench fuzz tools -name '*.cpp' | sort)
 fi
 echo "clang-tidy: ${#sources[@]} files"
 cd "$root"

@@ -15,20 +15,24 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <stdexcept>
 #include <thread>
 
 namespace pawnlark::support {
 namespace {
 
+constexpr int SystemFailureStatus = 2;
 // How long the destructor lets a child end on its own after its input has closed.
 constexpr std::chrono::milliseconds GraceOnClose{2000};
 // Read at most this much in one go, so a child that floods cannot hold a caller past its
 // timeout.
 constexpr int MaxChunksPerDrain = 16;
 
+// The system refused a pipe, a device, a fork or a poll: nothing sensible is left to do.
 [[noreturn]] void fail(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
+    const int error = errno;
+    const std::string message = "child process: " + what + ": " + std::strerror(error) + "\n";
+    static_cast<void>(::write(STDERR_FILENO, message.data(), message.size()));
+    std::exit(SystemFailureStatus);
 }
 
 std::chrono::microseconds to_micros(const timeval& tv) {

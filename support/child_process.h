@@ -90,7 +90,8 @@ struct ChildExit {
 class ChildProcess {
 public:
     // `program` is a path (no search of PATH); the arguments come after the program name.
-    // Throws std::runtime_error when a pipe, /dev/null, /dev/full or the fork fails.
+    // When a pipe, /dev/null, /dev/full or the fork fails (as a poll could later), this
+    // process ends with status 2 after saying why on standard error.
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                  const SpawnOptions& options = {});
     ChildProcess(const ChildProcess&) = delete;

@@ -1,23 +1,15 @@
 // pawnlark-match: plays complete games between two pawnlark processes, as a small tournament
 // manager would, and writes them as PGN with SAN moves. Openings come from the engine's own
-// "genfens"; the six plies that lead to each are found again from the same seed, so every game
-// is written from the standard start and any PGN reader can replay it. Every move an engine
-// sends is checked against a referee game; an illegal or missing move ends the run with status 1.
+// opening generator (the one behind "genfens"); a search finds plies from the standard start
+// to each, so every game is written from the start and any PGN reader can replay it. Every move an
+// engine sends is checked against a referee game; an illegal or missing move ends the run with
+// status 1.
 //
 // Usage: pawnlark-match --engine PATH [--proto uci|cecp] [--games N] [--seed S]
 //                       [--pgn FILE] [--max-plies N] [--white-args "..."] [--black-args "..."]
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -28,10 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/move_choice.h"
 #include "app/openings.h"
+#include "support/child_process.h"
 #include "velloran/chess/game.h"
-#include "velloran/random/random_generator.h"
 #include "velloran/text.h"
 
 namespace {
@@ -45,103 +36,15 @@ using velloran::Piece;
 
 constexpr std::chrono::milliseconds ReplyTimeout{10000};
 
-// One engine process on two pipes; the destructor ends it by its pid and reaps it.
-class Engine {
-public:
-    Engine(const std::string& program, const std::vector<std::string>& arguments) {
-        int to_child[2];
-        int from_child[2];
-        if (::pipe2(to_child, O_CLOEXEC) != 0 || ::pipe2(from_child, O_CLOEXEC) != 0) {
-            throw_error("pipe");
-        }
-        pid_ = ::fork();
-        if (pid_ < 0) throw_error("fork");
-        if (pid_ == 0) {
-            ::dup2(to_child[0], STDIN_FILENO);
-            ::dup2(from_child[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(to_child[0]);
-        ::close(from_child[1]);
-        in_ = to_child[1];
-        out_ = from_child[0];
-    }
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
-    ~Engine() {
-        ::close(in_);
-        // A polite end first: the engine sees the end of its input.
-        for (int i = 0; i < 50 && !reaped_; ++i) {
-            reaped_ = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
-            if (!reaped_) ::usleep(10000);
-        }
-        if (!reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-    }
+using Engine = pawnlark::support::ChildProcess;
 
-    bool send(std::string_view line) const {
-        std::string bytes(line);
-        bytes += '\n';
-        std::string_view rest = bytes;
-        while (!rest.empty()) {
-            const ssize_t written = ::write(in_, rest.data(), rest.size());
-            if (written <= 0) return false;
-            rest.remove_prefix(static_cast<std::size_t>(written));
-        }
-        return true;
+// Lines up to and including the first that starts with `prefix`; absent if none came.
+std::optional<std::string> read_until(Engine& engine, std::string_view prefix) {
+    while (auto line = engine.read_line(ReplyTimeout)) {
+        if (line->starts_with(prefix)) return line;
     }
-
-    // The next line, without its line feed; absent at a timeout or the end of the output.
-    std::optional<std::string> read_line() {
-        const auto deadline = std::chrono::steady_clock::now() + ReplyTimeout;
-        for (;;) {
-            if (const auto end = buffer_.find('\n'); end != std::string::npos) {
-                std::string line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return std::nullopt;
-            pollfd ready{out_, POLLIN, 0};
-            if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
-            char chunk[4096];
-            const ssize_t got = ::read(out_, chunk, sizeof chunk);
-            if (got <= 0) return std::nullopt;
-            buffer_.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-
-    // Lines up to and including the first that starts with `prefix`; absent if none came.
-    std::optional<std::string> read_until(std::string_view prefix) {
-        while (auto line = read_line()) {
-            if (line->starts_with(prefix)) return line;
-        }
-        return std::nullopt;
-    }
-
-private:
-    [[noreturn]] static void throw_error(const char* what) {
-        std::perror(what);
-        std::exit(2);
-    }
-
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    bool reaped_ = false;
-    std::string buffer_;
-};
+    return std::nullopt;
+}
 
 struct Options {
     std::string engine;
@@ -192,30 +95,53 @@ std::optional<Options> read_options(int argc, char** argv) {
     return options;
 }
 
-// The plies that lead from the start to each opening of "genfens COUNT seed SEED": the same
-// draws from the same seed. Each replayed position must be the one the engine printed.
-std::optional<std::vector<std::vector<Move>>> opening_moves(const std::vector<std::string>& fens,
-                                                            std::uint64_t seed) {
-    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(seed);
-    std::vector<std::vector<Move>> openings;
-    for (const std::string& fen : fens) {
-        Game game = Game::new_game();
-        std::vector<Move> moves;
-        for (int ply = 0; ply < pawnlark::OpeningPlies; ++ply) {
-            const std::vector<Move> candidates = pawnlark::sorted_legal_moves(game);
-            if (candidates.empty()) break;
-            const Move move = candidates[generator.sample_range(0, candidates.size())];
-            game.play(move);
-            moves.push_back(move);
-        }
-        if (game.to_fen() != fen) {
-            std::cerr << "opening " << openings.size() + 1 << " replays to " << game.to_fen()
-                      << ", genfens printed " << fen << "\n";
-            return std::nullopt;
-        }
-        openings.push_back(std::move(moves));
+// Squares where `target` has a piece of `side` that `board` lacks, rooks aside. Any move
+// fills at most one of them (castling too: its rook is left out), and the other side's moves
+// none, so a side with more of them than moves left cannot reach the target in time.
+int missing_pieces(const Board& board, const Board& target, Color side) {
+    int count = 0;
+    for (const Piece piece :
+         {Piece::Pawn, Piece::Knight, Piece::Bishop, Piece::Queen, Piece::King}) {
+        count += (target.pieces(side, piece) & ~board.pieces(side, piece)).count();
     }
-    return openings;
+    return count;
+}
+
+// Depth first, in the order moves are generated, so every run finds the same path.
+bool find_plies(const Board& board, const Board& target, int plies_left, std::vector<Move>& path) {
+    if (plies_left == 0) {
+        return velloran::same_position(board, target)
+               && board.halfmove_clock() == target.halfmove_clock();
+    }
+    const Color mover = board.side_to_move();
+    const Color other = mover == Color::White ? Color::Black : Color::White;
+    if (missing_pieces(board, target, mover) > (plies_left + 1) / 2
+        || missing_pieces(board, target, other) > plies_left / 2) {
+        return false;
+    }
+    for (const Move move : board.legal_moves()) {
+        Board next = board;
+        next.play(move);
+        path.push_back(move);
+        if (find_plies(next, target, plies_left - 1, path)) return true;
+        path.pop_back();
+    }
+    return false;
+}
+
+// Plies from the standard start to the opening position (they may transpose the generator's
+// own), so the game can be written from the start and any PGN reader can replay it.
+std::optional<std::vector<Move>> plies_to(const std::string& fen) {
+    const velloran::Result<Game> target = Game::from_fen(fen, false);
+    if (!target) return std::nullopt;
+    const Board& board = target.value().board();
+    const int plies = 2 * (board.fullmove_number() - 1) + (board.side_to_move() == Color::Black);
+    std::vector<Move> path;
+    if (!find_plies(Board::startpos(), board, plies, path)) return std::nullopt;
+    Game game = Game::new_game();
+    for (const Move move : path) game.play(move);
+    if (game.to_fen() != fen) return std::nullopt;
+    return path;
 }
 
 char piece_letter(Piece piece) { return "PNBRQK"[velloran::index(piece)]; }
@@ -312,10 +238,10 @@ public:
             if (options_.cecp) {
                 engine->send("xboard");
                 engine->send("protover 2");
-                if (!engine->read_until("feature ")) return false;
+                if (!read_until(*engine, "feature ")) return false;
             } else {
                 engine->send("uci");
-                if (!engine->read_until("uciok")) return false;
+                if (!read_until(*engine, "uciok")) return false;
             }
         }
         return true;
@@ -351,14 +277,14 @@ public:
             std::optional<std::string> text;
             if (options_.cecp) {
                 mover.send("go");
-                if (const auto line = mover.read_until("move ")) text = line->substr(5);
+                if (const auto line = read_until(mover, "move ")) text = line->substr(5);
             } else {
                 std::string position = "position startpos";
                 if (!texts.empty()) position += " moves";
                 for (const std::string& played : texts) position += " " + played;
                 mover.send(position);
                 mover.send("go wtime 60000 btime 60000");
-                if (const auto line = mover.read_until("bestmove ")) text = line->substr(9);
+                if (const auto line = read_until(mover, "bestmove ")) text = line->substr(9);
             }
             if (!text) {
                 std::cerr << "no move at ply " << texts.size() + 1 << " in " << game.to_fen()
@@ -425,26 +351,22 @@ int main(int argc, char** argv) {
                      "[--black-args \"...\"]\n";
         return 2;
     }
-    ::signal(SIGPIPE, SIG_IGN);
 
     // Openings: one per pair of games, each pair played with both colour assignments.
     const int pairs = (options->games + 1) / 2;
+    pawnlark::OpeningGenerator generator(options->seed);
     std::vector<std::string> fens;
-    {
-        Engine book(options->engine, {});
-        book.send("genfens " + std::to_string(pairs) + " seed " + std::to_string(options->seed));
-        for (int i = 0; i < pairs; ++i) {
-            const auto line = book.read_until("info string genfens ");
-            if (!line) {
-                std::cerr << "genfens gave no opening " << i + 1 << "\n";
-                return 1;
-            }
-            fens.push_back(line->substr(std::string_view("info string genfens ").size()));
+    std::vector<std::vector<Move>> openings;
+    for (int i = 0; i < pairs; ++i) {
+        fens.push_back(generator.next_fen());
+        std::optional<std::vector<Move>> plies = plies_to(fens.back());
+        if (!plies) {
+            std::cerr << "no plies from the start lead to opening " << i + 1 << ", " << fens.back()
+                      << "\n";
+            return 1;
         }
-        book.send("quit");
+        openings.push_back(std::move(*plies));
     }
-    const auto openings = opening_moves(fens, options->seed);
-    if (!openings) return 1;
 
     std::ofstream pgn(options->pgn);
     Match match(*options);
@@ -456,7 +378,7 @@ int main(int argc, char** argv) {
     for (int round = 1; round <= options->games; ++round) {
         const int pair = (round - 1) / 2;
         const bool swap_colours = round % 2 == 0;
-        const auto record = match.play((*openings)[pair], swap_colours);
+        const auto record = match.play(openings[pair], swap_colours);
         if (!record) return 1;
         pgn << pgn_game(*options, round, swap_colours, fens[pair], *record);
         const bool a_white = !swap_colours;
