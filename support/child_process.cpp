@@ -102,7 +102,7 @@ StreamEnds stream_ends(StreamTarget target, int standard_fd) {
 }
 
 [[noreturn]] void exec_child(const std::array<int, 3>& streams, bool new_process_group,
-                             const std::vector<char*>& argv) {
+                             const std::vector<char*>& argv, char* const* envp) {
     // Only async-signal-safe calls between fork and exec.
     if (new_process_group) ::setpgid(0, 0);
     struct sigaction action {};
@@ -114,8 +114,22 @@ StreamEnds stream_ends(StreamTarget target, int standard_fd) {
     for (int fd = 0; fd < 3; ++fd) {
         if (::dup2(streams[static_cast<std::size_t>(fd)], fd) < 0) ::_exit(126);
     }
-    ::execv(argv[0], argv.data());
+    ::execve(argv[0], argv.data(), envp);
     ::_exit(127);
+}
+
+// This process's environment with the extra "NAME=value" entries, each replacing its name.
+std::vector<std::string> child_environment(const std::vector<std::string>& extra) {
+    const auto name_of = [](std::string_view entry) { return entry.substr(0, entry.find('=')); };
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view variable(*entry);
+        bool replaced = false;
+        for (const std::string& added : extra) replaced |= name_of(added) == name_of(variable);
+        if (!replaced) variables.emplace_back(variable);
+    }
+    variables.insert(variables.end(), extra.begin(), extra.end());
+    return variables;
 }
 
 // Appends what is waiting (a bounded amount); false at the end of the stream or on an error.
@@ -186,12 +200,17 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     argv.reserve(words.size() + 1);
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables = child_environment(options.environment);
+    std::vector<char*> envp;
+    envp.reserve(variables.size() + 1);
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
 
     started_ = Clock::now();
     pid_ = ::fork();
     if (pid_ < 0) fail("fork");
     if (pid_ == 0) {
-        exec_child({in.child_fd(), out.child_fd(), err.child_fd()}, own_group_, argv);
+        exec_child({in.child_fd(), out.child_fd(), err.child_fd()}, own_group_, argv, envp.data());
     }
     // Also here, so the group exists before this process signals it, whichever runs first.
     if (own_group_) ::setpgid(pid_, pid_);

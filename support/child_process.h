@@ -63,6 +63,9 @@ struct SpawnOptions {
     // The child leads a process group of its own, so kill_group also reaches whatever it
     // starts, and a terminal's signals to this process's group miss it.
     bool new_process_group = false;
+    // "NAME=value" entries the child gets on top of this process's environment (an entry
+    // replaces a variable of the same name), e.g. a mark to find its descendants by.
+    std::vector<std::string> environment;
 };
 
 // How a child ended, with what it used.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -53,6 +54,16 @@ TEST(RunProcess, KillsAtTheTimeoutAndKeepsWhatWasWritten) {
     EXPECT_EQ(result.signal, SIGKILL);
     EXPECT_EQ(result.out, "early\n");
     EXPECT_LT(result.elapsed, std::chrono::seconds(10));
+}
+
+TEST(ChildProcess, EnvironmentEntriesAddToAndReplaceInherited) {
+    SpawnOptions options;
+    options.environment = {"PATH=/replaced", "CHILD_PROCESS_MARK=7"};
+    ChildProcess child("/bin/sh", {"-c", "echo \"$PATH $CHILD_PROCESS_MARK ${HOME:+home}\""},
+                       options);
+    // HOME stands for any inherited variable; a test runner without one proves nothing here.
+    const std::string inherited = std::getenv("HOME") != nullptr ? " home" : "";
+    EXPECT_EQ(child.read_line(milliseconds(5000)), "/replaced 7" + inherited);
 }
 
 TEST(ChildProcess, ReadsLinesThenTheUnterminatedLastOne) {

@@ -1,0 +1,58 @@
+#pragma once
+
+// The command line of pawnlark-audit, checked whole before anything is started.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/audit/error.h"
+#include "tools/audit/manager.h"
+#include "tools/audit/scenario.h"
+
+namespace pawnlark::audit {
+
+constexpr std::string_view Usage =
+    "usage: pawnlark-audit --manager fastchess|cutechess|xboard|custom [--path PATH]\n"
+    "                      [--template 'COMMAND {faulty} {normal} {pgn} [{tc}] [{proto}]']\n"
+    "                      [--engine PATH] [--polyglot PATH] [--only PATTERN,...] [--list]\n"
+    "                      [-j N] [--out DIR] [--wall-limit SECONDS] [--expectations FILE]\n";
+
+struct Options {
+    Setup setup;
+    std::vector<std::string> only;  // cell patterns; empty: every cell
+    bool list = false;              // print the cells and their expectations, run nothing
+    bool help = false;
+    int jobs = 2;
+    std::string out_directory;      // default: audit-KIND in the working directory
+    int wall_limit_seconds = 0;     // default: by kind
+    std::string expectations_file;  // default: the table built in
+};
+
+// Where programs named without a slash are looked for, and where the audit itself lives.
+struct Environment {
+    std::string path;           // $PATH
+    std::string own_directory;  // the directory of the audit's executable
+};
+
+// Reads the arguments (after the program name) and checks every program they name: each
+// must exist and be runnable. The engine defaults to pawnlark beside the audit.
+Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
+                                    const Environment& environment);
+
+// The cells the options select, in report order; an error names a pattern that matches no
+// cell. The control cell of each protocol and limit selected comes along as the yardstick
+// of wall times.
+Checked<std::vector<Cell>> selected_cells(const Options& options);
+
+// Why the file cannot be run as a program ("does not exist", "is not executable", ...), or
+// nothing when it can.
+std::optional<std::string> not_runnable(const std::string& path);
+
+// The program's path: as given when it holds a slash, else the first match on the search
+// path, then in the extra directories.
+std::optional<std::string> find_program(const std::string& name, const std::string& search_path,
+                                        const std::vector<std::string>& extra_directories = {});
+
+}  // namespace pawnlark::audit

@@ -1,0 +1,304 @@
+#include "tools/audit/judge.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pawnlark::audit {
+namespace {
+
+enum class Score : std::uint8_t { Won, Lost, Drawn, None };
+
+// The game's result for the faulty engine.
+Score faulty_score(const GameRecord& game) {
+    const std::optional<bool> white = faulty_is_white(game);
+    if (!white || game.result == "*") return Score::None;
+    if (game.result == "1/2-1/2") return Score::Drawn;
+    return (game.result == "1-0") == *white ? Score::Won : Score::Lost;
+}
+
+std::string lower_case(const std::string& text) {
+    std::string lowered = text;
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lowered;
+}
+
+bool contains(const std::string& text, std::string_view word) {
+    return lower_case(text).find(word) != std::string::npos;
+}
+
+std::string seconds_text(double seconds) {
+    const long tenths = std::lround(seconds * 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s";
+}
+
+// "faulty White: 0-1 {White disconnects}".
+std::string describe(const GameRecord& game) {
+    const std::optional<bool> white = faulty_is_white(game);
+    std::string text = white ? (*white ? "faulty White: " : "faulty Black: ")
+                             : game.white + " - " + game.black + ": ";
+    text += game.result;
+    if (!game.reason.empty()) text += " {" + game.reason + "}";
+    if (!game.termination.empty()) text += " [" + game.termination + "]";
+    return text;
+}
+
+// "lost on time", "drawn by rule", "void".
+std::string short_game(const GameRecord& game) {
+    std::string how;
+    switch (classify(game)) {
+        case Ending::Rules:
+            how = "by rule";
+            break;
+        case Ending::Time:
+            how = "on time";
+            break;
+        case Ending::Disconnect:
+            how = "by disconnection";
+            break;
+        case Ending::Stall:
+            how = "by stall";
+            break;
+        case Ending::Illegal:
+            how = "by illegal move";
+            break;
+        case Ending::Resign:
+            how = "by resignation";
+            break;
+        case Ending::FalseClaim:
+            how = "by false claim";
+            break;
+        case Ending::Void:
+            return "void";
+        case Ending::Unknown:
+            how = "(unexplained)";
+            break;
+    }
+    switch (faulty_score(game)) {
+        case Score::Won:
+            return "won " + how;
+        case Score::Lost:
+            return "lost " + how;
+        case Score::Drawn:
+            return "drawn " + how;
+        case Score::None:
+            break;
+    }
+    return game.result + " " + how;
+}
+
+std::string exit_text(const CellRun& run) {
+    if (!run.failure.empty()) return "not started";
+    if (run.hung) return "hung, stopped at the wall limit";
+    if (run.stopped_by_audit) return "stopped after the games";
+    if (run.signal) return "killed by signal " + std::to_string(*run.signal);
+    return "exit " + std::to_string(run.exit_code.value_or(-1));
+}
+
+int completed_games(const CellRun& run) {
+    return static_cast<int>(std::count_if(run.games.begin(), run.games.end(),
+                                          [](const GameRecord& g) { return g.result != "*"; }));
+}
+
+void check_games(const Expectation& expectation, const CellRun& run,
+                 std::vector<std::string>& problems) {
+    switch (expectation.games) {
+        case GamesRule::Rules: {
+            if (!run.hung && completed_games(run) < GamesPerCell) {
+                problems.push_back(std::to_string(completed_games(run)) + " of "
+                                   + std::to_string(GamesPerCell)
+                                   + " games got a result; both were to be played normally");
+            }
+            for (const GameRecord& game : run.games) {
+                const Ending ending = classify(game);
+                if (ending != Ending::Rules && ending != Ending::Resign) {
+                    problems.push_back("a normal game was expected, but it ended " + describe(game)
+                                       + " (" + std::string(name_of(ending)) + ")");
+                }
+            }
+            return;
+        }
+        case GamesRule::FaultyLoses: {
+            if (run.games.empty() && !run.hung) {
+                problems.push_back("no game result was reported; the faulty engine was to lose");
+            }
+            for (const GameRecord& game : run.games) {
+                const Ending ending = classify(game);
+                if (faulty_score(game) != Score::Lost) {
+                    problems.push_back("the faulty engine was to lose, but the game ended "
+                                       + describe(game));
+                } else if (!expectation.endings.empty()
+                           && std::find(expectation.endings.begin(), expectation.endings.end(),
+                                        ending)
+                                  == expectation.endings.end()) {
+                    std::string allowed;
+                    for (const Ending e : expectation.endings) {
+                        allowed += (allowed.empty() ? "" : " or ") + std::string(name_of(e));
+                    }
+                    problems.push_back("the faulty engine lost by " + std::string(name_of(ending))
+                                       + ", not by " + allowed + ": " + describe(game));
+                }
+            }
+            return;
+        }
+        case GamesRule::Unplayed:
+            for (const GameRecord& game : run.games) {
+                const Score score = faulty_score(game);
+                if (score == Score::Won || score == Score::Drawn) {
+                    problems.push_back("the faulty engine was not to play, but the game ended "
+                                       + describe(game));
+                }
+            }
+            return;
+        case GamesRule::Any:
+            return;
+    }
+}
+
+void check_exit(const Expectation& expectation, const CellRun& run,
+                std::vector<std::string>& problems) {
+    if (run.hung || run.stopped_by_audit || !run.failure.empty()) return;
+    const bool failed = run.exit_code != 0;
+    const int completed = completed_games(run);
+    switch (expectation.exit) {
+        case ExitRule::Zero:
+            if (failed) problems.push_back("the manager ended with " + exit_text(run));
+            return;
+        case ExitRule::FailsIfCut:
+            if (completed < GamesPerCell && !failed) {
+                problems.push_back("the manager exited 0 though only " + std::to_string(completed)
+                                   + " of " + std::to_string(GamesPerCell) + " games got a result");
+            } else if (completed == GamesPerCell && failed) {
+                problems.push_back("the manager ended with " + exit_text(run)
+                                   + " though every game got a result");
+            }
+            return;
+        case ExitRule::Any:
+            return;
+    }
+}
+
+}  // namespace
+
+std::string_view name_of(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Ok:
+            return "ok";
+        case Verdict::Finding:
+            return "finding";
+        case Verdict::Open:
+            return "open";
+    }
+    return "open";
+}
+
+std::optional<bool> faulty_is_white(const GameRecord& game) {
+    // A manager that never learnt an engine's name calls it by its program ("pawnlark") or
+    // "unknown"; then the side that is not the plain engine's is the faulty one.
+    for (const std::string_view name : {"faulty", "normal"}) {
+        const bool white = contains(game.white, name);
+        if (white != contains(game.black, name)) return white == (name == "faulty");
+    }
+    return std::nullopt;
+}
+
+std::optional<bool> blamed_side(const std::string& reason) {
+    const std::string text = lower_case(reason);
+    const auto colour_first = [](std::string_view words) {
+        return words.starts_with("white") || words.starts_with("black");
+    };
+    // Words a manager may put before the colour: "Xboard: White ...".
+    std::string_view rest = text;
+    if (const std::size_t colon = rest.find(": ");
+        !colour_first(rest) && colon != std::string_view::npos) {
+        rest.remove_prefix(colon + 2);
+    }
+    bool white = false;
+    if (rest.starts_with("white")) {
+        white = true;
+    } else if (!rest.starts_with("black")) {
+        return std::nullopt;
+    }
+    rest.remove_prefix(5);
+    if (rest.starts_with(" wins")) return !white;
+    return white;
+}
+
+Judgement judge(const Expectation& expectation, const CellRun& run,
+                std::optional<double> control_wall) {
+    Judgement judgement;
+    std::vector<std::string>& problems = judgement.problems;
+
+    if (!run.failure.empty()) {
+        problems.push_back("the manager could not be started: " + run.failure);
+    }
+    if (run.hung && !expectation.may_wait) {
+        problems.push_back("the manager hung: still running at the wall limit after "
+                           + seconds_text(run.wall_seconds));
+    }
+    if (!run.leftovers.empty()) {
+        std::string list;
+        for (const std::string& process : run.leftovers) {
+            list += (list.empty() ? "" : "; ") + process;
+        }
+        problems.push_back("engine processes were left running after the manager ended: " + list);
+    }
+    for (const GameRecord& game : run.games) {
+        const Ending ending = classify(game);
+        const std::optional<bool> white = faulty_is_white(game);
+        const bool plain_lost = white.has_value() && faulty_score(game) == Score::Won;
+        if (plain_lost && ending != Ending::Rules && ending != Ending::Resign) {
+            problems.push_back("the plain engine, which follows the protocol, was scored a loss: "
+                               + describe(game));
+        } else if (white.has_value() && ending != Ending::Rules && ending != Ending::Void
+                   && ending != Ending::Unknown && blamed_side(game.reason) == !*white) {
+            problems.push_back("the manager's words blame the plain engine's side: "
+                               + describe(game));
+        }
+    }
+    if (expectation.stance == Stance::Expect) {
+        check_games(expectation, run, problems);
+        check_exit(expectation, run, problems);
+        if (expectation.slack && control_wall && !run.hung
+            && run.wall_seconds > *control_wall + *expectation.slack) {
+            problems.push_back("the run took " + seconds_text(run.wall_seconds) + ", "
+                               + seconds_text(run.wall_seconds - *control_wall)
+                               + " more than the control (at most "
+                               + seconds_text(*expectation.slack) + " more expected)");
+        }
+    }
+
+    std::string games;
+    for (const GameRecord& game : run.games) games += (games.empty() ? "" : "; ") + describe(game);
+    std::string outcome;
+    for (std::size_t i = 0; i < run.games.size();) {
+        // Runs of equal games are counted: "2x lost on time".
+        const std::string text = short_game(run.games[i]);
+        std::size_t same = 1;
+        while (i + same < run.games.size() && short_game(run.games[i + same]) == text) ++same;
+        outcome += (outcome.empty() ? "" : ", ")
+                   + (same > 1 ? std::to_string(same) + "x " : std::string()) + text;
+        i += same;
+    }
+    if (run.games.empty()) {
+        games = "no game reported";
+        outcome = "no game";
+    }
+    judgement.summary = games + "; " + exit_text(run) + "; " + seconds_text(run.wall_seconds);
+    if (run.hung) {
+        outcome += ", hung";
+    } else if (!run.leftovers.empty()) {
+        outcome += ", engine left running";
+    } else if (!run.stopped_by_audit && run.failure.empty() && run.exit_code != 0) {
+        outcome += ", " + exit_text(run);
+    }
+    judgement.outcome = outcome;
+    if (!problems.empty()) {
+        judgement.verdict = Verdict::Finding;
+    } else {
+        judgement.verdict = expectation.stance == Stance::Open ? Verdict::Open : Verdict::Ok;
+    }
+    return judgement;
+}
+
+}  // namespace pawnlark::audit

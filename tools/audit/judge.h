@@ -1,0 +1,52 @@
+#pragma once
+
+// Judging one cell: what the manager did, held against the expectation for the cell.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/audit/expectations.h"
+#include "tools/audit/games.h"
+#include "tools/audit/scenario.h"
+
+namespace pawnlark::audit {
+
+// What the manager did in one cell.
+struct CellRun {
+    std::vector<GameRecord> games;
+    std::optional<int> exit_code;   // absent when it ended by a signal or was stopped
+    std::optional<int> signal;      // the signal that ended it by itself
+    bool stopped_by_audit = false;  // it runs until stopped, and was stopped after the games
+    bool hung = false;              // still running at the wall limit, so stopped
+    double wall_seconds = 0;
+    std::vector<std::string> leftovers;  // "pid command" of engines running after it ended
+    std::string failure;                 // it could not be started at all
+};
+
+enum class Verdict : std::uint8_t { Ok, Finding, Open };
+
+std::string_view name_of(Verdict verdict);  // "ok", "finding", "open"
+
+struct Judgement {
+    Verdict verdict = Verdict::Ok;
+    std::vector<std::string> problems;  // one sentence each; none unless a finding
+    std::string summary;                // what happened, in one line
+    std::string outcome;                // the same, in a few words for the matrix
+};
+
+// Whether the faulty engine had White, from the players' names ("faulty", else the one that
+// is not "normal"); absent when the names do not tell.
+std::optional<bool> faulty_is_white(const GameRecord& game);
+
+// The side the manager's words hold responsible for the end of a game: the colour they start
+// with ("White disconnects", "Black's connection stalls"), or the other one when they name the
+// winner ("Black wins on time"); absent when they start with neither. True for White.
+std::optional<bool> blamed_side(const std::string& reason);
+
+// `control_wall` is the wall time of the control cell of the same protocol and limit.
+Judgement judge(const Expectation& expectation, const CellRun& run,
+                std::optional<double> control_wall);
+
+}  // namespace pawnlark::audit

@@ -1,0 +1,186 @@
+#include "tools/audit/manager_run.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "support/child_process.h"
+#include "tools/audit/games.h"
+
+namespace pawnlark::audit {
+namespace {
+
+using std::chrono::milliseconds;
+using support::ChildProcess;
+using support::Clock;
+
+// How often the PGN file and the clock are looked at.
+constexpr milliseconds Tick{200};
+// How long engines may take to end after their manager did.
+constexpr milliseconds EngineGrace{3000};
+// How long a manager asked to stop may take to end its engines and itself.
+constexpr milliseconds StopGrace{10000};
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const std::string& path, std::string_view text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+bool is_one_of(const std::string& program, const std::vector<std::string>& programs) {
+    return std::find(programs.begin(), programs.end(), program) != programs.end();
+}
+
+std::vector<MarkedProcess> marked_engines(std::string_view entry,
+                                          const std::vector<std::string>& programs) {
+    std::vector<MarkedProcess> engines = marked_processes(entry);
+    std::erase_if(engines, [&](const MarkedProcess& p) { return !is_one_of(p.program, programs); });
+    return engines;
+}
+
+// Ends every marked process by its pid, gently first (an X server removes its lock file),
+// and waits (bounded) until none is left.
+void end_marked(std::string_view entry) {
+    for (int round = 0; round < 50; ++round) {
+        const std::vector<MarkedProcess> left = marked_processes(entry);
+        if (left.empty()) return;
+        for (const MarkedProcess& process : left)
+            ::kill(process.pid, round < 20 ? SIGTERM : SIGKILL);
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+}
+
+void signal_marked(std::string_view entry, const std::string& program, int signal) {
+    for (const MarkedProcess& process : marked_processes(entry)) {
+        if (process.program == program) ::kill(process.pid, signal);
+    }
+}
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+std::vector<MarkedProcess> marked_processes(std::string_view entry) {
+    std::vector<MarkedProcess> found;
+    std::error_code error;
+    for (const auto& directory : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = directory.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string base = directory.path().string();
+        const std::string environment = read_file(base + "/environ");
+        bool marked = false;
+        for (std::size_t at = 0; at < environment.size() && !marked;) {
+            std::size_t end = environment.find('\0', at);
+            if (end == std::string::npos) end = environment.size();
+            marked = std::string_view(environment).substr(at, end - at) == entry;
+            at = end + 1;
+        }
+        if (!marked) continue;
+        // The state follows the command name, which is in parentheses and may hold spaces.
+        const std::string stat = read_file(base + "/stat");
+        const std::size_t name_end = stat.rfind(')');
+        if (name_end == std::string::npos || name_end + 2 >= stat.size()
+            || stat[name_end + 2] == 'Z') {
+            continue;
+        }
+        MarkedProcess process;
+        process.pid = static_cast<pid_t>(std::stol(name));
+        process.program = std::filesystem::read_symlink(base + "/exe", error).string();
+        process.command = read_file(base + "/cmdline");
+        std::replace(process.command.begin(), process.command.end(), '\0', ' ');
+        while (!process.command.empty() && process.command.back() == ' ') {
+            process.command.pop_back();
+        }
+        found.push_back(std::move(process));
+    }
+    return found;
+}
+
+CellRun run_manager(const RunRequest& request) {
+    const std::string entry = std::string(MarkVariable) + "=" + request.mark;
+    support::SpawnOptions options;
+    options.in = support::StreamTarget::DevNull;
+    options.err = support::StreamTarget::Pipe;
+    options.new_process_group = true;
+    options.environment = {entry};
+
+    CellRun run;
+    std::string out;
+    std::string err;
+    const std::vector<std::string>& line = request.command.arguments;
+    ChildProcess manager(line.front(), {line.begin() + 1, line.end()}, options);
+    const Clock::time_point start = manager.started();
+    const Clock::time_point deadline = start + request.wall_limit;
+
+    std::optional<support::ChildExit> exit;
+    bool asked_to_stop = false;
+    Clock::time_point stop_deadline;
+    for (;;) {
+        // Once both streams have ended, the wait paces the loop instead.
+        const bool streams_ended = manager.communicate({}, true, Clock::now() + Tick, out, err);
+        exit = manager.wait_exit(streams_ended ? Tick : milliseconds(0));
+        if (exit) break;
+        if (asked_to_stop) {
+            if (Clock::now() >= stop_deadline) break;
+            continue;
+        }
+        if (Clock::now() >= deadline) {
+            run.hung = true;
+            break;
+        }
+        if (request.command.runs_until_stopped
+            && static_cast<int>(parse_pgn(read_file(request.files.pgn)).size()) >= GamesPerCell) {
+            // Asked as a user closing its window would ask, so that it ends its engines itself.
+            signal_marked(entry, request.manager_program, SIGTERM);
+            run.stopped_by_audit = true;
+            asked_to_stop = true;
+            stop_deadline = Clock::now() + StopGrace;
+        }
+    }
+    run.wall_seconds = seconds_since(start);
+
+    if (exit && !run.hung) {
+        run.exit_code = exit->exit_code;
+        run.signal = exit->signal;
+        const Clock::time_point grace_end = Clock::now() + EngineGrace;
+        std::vector<MarkedProcess> engines = marked_engines(entry, request.engine_programs);
+        while (!engines.empty() && Clock::now() < grace_end) {
+            std::this_thread::sleep_for(Tick);
+            engines = marked_engines(entry, request.engine_programs);
+        }
+        for (const MarkedProcess& engine : engines) {
+            run.leftovers.push_back(std::to_string(engine.pid) + " " + engine.command);
+        }
+    }
+    if (!exit) {
+        // A hung manager, or one that did not end when asked: asked (again), then killed by
+        // its pid, so that a wrapper such as xvfb-run still takes its display down; only then
+        // the whole group.
+        for (const int signal : {SIGTERM, SIGKILL}) {
+            if (exit || request.manager_program.empty()) break;
+            signal_marked(entry, request.manager_program, signal);
+            exit = manager.wait_exit(milliseconds(3000));
+        }
+        if (!exit) {
+            ::kill(-manager.pid(), SIGTERM);
+            if (!manager.wait_exit(milliseconds(3000))) manager.kill_group();
+        }
+    }
+    end_marked(entry);
+    manager.communicate({}, true, Clock::now(), out, err);
+    write_file(request.files.directory + "/manager.out", out);
+    write_file(request.files.directory + "/manager.err", err);
+    return run;
+}
+
+}  // namespace pawnlark::audit
