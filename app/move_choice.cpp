@@ -63,7 +63,7 @@ std::int32_t material_balance(const Board& board, Color side) {
 }
 
 std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerator& generator,
-                                      bool random) {
+                                      bool random, std::int32_t noise) {
     const std::vector<Move> candidates = sorted_legal_moves(game);
     if (candidates.empty()) return std::nullopt;
     if (random) {
@@ -73,6 +73,7 @@ std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerato
     // so each try copies the board, not the game's history.
     const Board& board = game.board();
     const Color mover = board.side_to_move();
+    const std::int32_t amplitude = std::max(noise, 0);  // a negative range would be empty
     std::optional<MoveChoice> best;
     for (const Move candidate : candidates) {
         // Played as a front end would send it; a castling text of a king off the e-file may read
@@ -84,7 +85,7 @@ std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerato
         const bool mates = after.checkers().any() && after.legal_piece_moves().move_count() == 0;
         const std::int32_t base = mates ? MateScore : material_balance(after, mover);
         const std::int32_t score =
-            base + generator.sample_range_inclusive_i32(-NoiseAmplitude, NoiseAmplitude);
+            base + generator.sample_range_inclusive_i32(-amplitude, amplitude);
         if (!best || score > best->score) best = MoveChoice{candidate, score};
     }
     return best;

@@ -31,8 +31,10 @@ std::int32_t material_balance(const velloran::Board& board, velloran::Color side
 
 // Random mode: one uniform draw among the sorted moves. Default mode: every candidate, in
 // order, is played one ply deep and scored by mate (30000) or material, plus one noise draw in
-// [-25, 25]; the first highest score wins. No move (and no draw) when there is no legal move.
+// [-noise, noise] (one draw also when noise is 0); the first highest score wins. No move (and no
+// draw) when there is no legal move.
 std::optional<MoveChoice> choose_move(const velloran::Game& game,
-                                      velloran::RandomGenerator& generator, bool random);
+                                      velloran::RandomGenerator& generator, bool random,
+                                      std::int32_t noise = NoiseAmplitude);
 
 }  // namespace pawnlark

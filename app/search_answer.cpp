@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/info_quirks.h"
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
 #include "velloran/chess/notation.h"
@@ -25,7 +26,9 @@ void write_flood(const AnswerContext& context, const AnswerDialect& dialect,
     const std::optional<std::string> first_move =
         moves.empty() ? std::nullopt : std::optional(dialect.move_text(moves.front()));
     for (std::uint32_t depth = 1; depth <= context.settings.flood_lines && depth != 0; ++depth) {
-        context.out.line(dialect.flood_line(context.settings, depth, first_move));
+        std::vector<std::string> lines{dialect.flood_line(context.settings, depth, first_move)};
+        apply_info_quirk(dialect.info_quirk, lines, game);
+        for (const std::string& line : lines) context.out.line(line);
     }
 }
 
@@ -94,8 +97,13 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
         fires(settings.garble_at_ply, ply) ? std::optional(settings.garble) : std::nullopt;
     if (garble == GarbleKind::Empty) return answer({move_word}, garble);
     if (garble == GarbleKind::Null) return answer({move_word + " 0000"}, garble);
-    const auto choice = choose_move(game, context.generator, settings.random);
-    if (!choice) return answer({std::string(dialect.no_move)}, garble);
+    const auto choice =
+        choose_move(game, context.generator, settings.random, context.options.noise);
+    if (!choice) {
+        std::vector<std::string> lines{std::string(dialect.no_move)};
+        apply_info_quirk(dialect.info_quirk, lines, game);
+        return answer(std::move(lines), garble);
+    }
 
     // King onto rook is how Chess960 games write castling anyway.
     const std::string text = garble == GarbleKind::Kxr && !game.chess960()
@@ -109,6 +117,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
         move_word + " " + text
             + (dialect.names_ponder_move ? ponder_suffix(game, choice->move) : "")
             + (garble == GarbleKind::Trailing ? std::string(dialect.junk) : "")};
+    apply_info_quirk(dialect.info_quirk, lines, game);
     // The last use of `game`: a dialect that plays its own moves changes it here.
     if (dialect.after_move) {
         if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
@@ -117,15 +126,19 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
 }
 
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder) {
-    const auto choice = choose_move(game, context.generator, context.settings.random);
-    if (!choice) {
-        context.out.line("bestmove 0000");
-        return;
+    const auto choice =
+        choose_move(game, context.generator, context.settings.random, context.options.noise);
+    std::vector<std::string> lines;
+    if (choice) {
+        const std::string text = game.move_text(choice->move);
+        const bool names_ponder_move = ponder || context.options.ponder;
+        lines = {
+            "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
+            "bestmove " + text + (names_ponder_move ? ponder_suffix(game, choice->move) : "")};
+    } else {
+        lines = {"bestmove 0000"};
     }
-    const std::string text = game.move_text(choice->move);
-    const std::vector<std::string> lines{
-        "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
-        "bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : "")};
+    apply_info_quirk(context.settings.info_quirk, lines, game);
     context.out.lines(lines, false);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/engine_options.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -35,6 +36,9 @@ struct AnswerDialect {
     // Called with the move once it is chosen, before anything is written: a dialect that plays
     // its own moves plays it here, and may return a line that follows the move (a result).
     std::function<std::optional<std::string>(velloran::Move)> after_move;
+    // How the dialect's search reports are malformed on purpose; none for a dialect without
+    // "info" reports.
+    std::optional<InfoQuirk> info_quirk = std::nullopt;
 };
 
 // One search request that counts a ply: its ply after counting, and the engine's own clock
@@ -50,6 +54,7 @@ struct AnswerContext {
     Output& out;
     System& system;
     velloran::RandomGenerator& generator;
+    const EngineOptions& options;  // as the front end set them: the noise, the Ponder option
 };
 
 // Answers a search request, in order: the crash, the stall, the pause (the delay, or the own
@@ -62,7 +67,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
 // The answer owed to a pending search ("go infinite" or "go ponder") when "stop" or
 // "ponderhit" arrives, the same in both dialects: a report with the fixed nodes 1 and time 1
 // and the best move, or "bestmove 0000"; no pause, no faults. The move is not played. With
-// `ponder`, the bestmove line names a ponder move.
+// `ponder` or the Ponder option, the bestmove line names a ponder move. The lines are in UCI
+// form in both dialects, so --info-quirk applies to them.
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder);
 
 // Whether a "go" asks for a search that waits for "stop" or "ponderhit": any argument is

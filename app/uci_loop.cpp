@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "app/command_loop.h"
@@ -27,11 +28,19 @@ LoopControl uci_uci(UciSession& session, const Command&) {
     session.out.line("id name " + settings.name);
     if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     session.out.line("id author Velloran project");
-    // Announced as off whatever the current mode: the default is what the option reports.
-    if (!settings.no_chess960_option) {
-        session.out.line("option name UCI_Chess960 type check default false");
+    if (settings.options != OptionsMode::Basic) {
+        // Defaults, whatever has been set since: what the options report is their default.
+        for (const OptionSpec& option :
+             option_catalogue(Protocol::Uci, !settings.no_chess960_option)) {
+            session.out.line(uci_option_line(option));
+        }
+    } else {
+        // Announced as off whatever the current mode: the default is what the option reports.
+        if (!settings.no_chess960_option) {
+            session.out.line("option name UCI_Chess960 type check default false");
+        }
+        if (settings.ponder) session.out.line("option name Ponder type check default false");
     }
-    if (settings.ponder) session.out.line("option name Ponder type check default false");
     if (settings.handshake_fault != HandshakeFault::NoOk) session.out.line("uciok");
     return LoopControl::Continue;
 }
@@ -41,9 +50,31 @@ LoopControl uci_isready(UciSession& session, const Command&) {
     return LoopControl::Continue;
 }
 
-// The option's name and value are found anywhere in the line rather than parsed, so any
-// spelling of the command that mentions both works.
+// The full catalogue: the line read by the UCI grammar, every value checked, and a refused
+// option answered by one "info string" that says why, changing nothing.
+void set_catalogue_option(UciSession& session, const Command& command) {
+    const Settings& settings = session.settings;
+    const auto catalogue = option_catalogue(Protocol::Uci, !settings.no_chess960_option);
+    const OptionOutcome outcome = read_setoption(catalogue, command.line);
+    if (const auto* error = std::get_if<std::string>(&outcome)) {
+        session.out.line("info string " + *error);
+        return;
+    }
+    const auto& setting = std::get<OptionSetting>(outcome);
+    UciState& state = session.state;
+    apply_option(setting, state.options);
+    if (setting.option->effect == OptionEffect::Chess960) state.chess960 = setting.number != 0;
+    if (setting.option->effect == OptionEffect::ResetAll) state.chess960 = false;
+    if (settings.options == OptionsMode::Echo) session.out.line("info string " + describe(setting));
+}
+
+// Without the catalogue, the option's name and value are found anywhere in the line rather
+// than parsed, so any spelling of the command that mentions both works.
 LoopControl uci_setoption(UciSession& session, const Command& command) {
+    if (session.settings.options != OptionsMode::Basic) {
+        set_catalogue_option(session, command);
+        return LoopControl::Continue;
+    }
     if (!session.settings.no_chess960_option
         && command.line.find("UCI_Chess960") != std::string_view::npos) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
@@ -184,16 +215,18 @@ AnswerDialect uci_dialect(const UciSession& session) {
         .junk = " ponder",
         .honours_stall_and_illegal = true,
         .makes_claims = false,
-        .names_ponder_move = session.settings.ponder,
+        .names_ponder_move = session.settings.ponder || session.state.options.ponder,
         .report = uci_report,
         .flood_line = uci_flood_line,
         .move_text = [&game = session.state.game](Move move) { return game.move_text(move); },
         .after_move = {},
+        .info_quirk = session.settings.info_quirk,
     };
 }
 
 AnswerContext answer_context(UciSession& session) {
-    return {session.settings, session.out, session.system, session.generator};
+    return {session.settings, session.out, session.system, session.generator,
+            session.state.options};
 }
 
 LoopControl uci_go(UciSession& session, const Command& command) {
