@@ -177,14 +177,22 @@ std::string choices_text(const OptionSpec& option, std::string_view separator) {
 
 }  // namespace
 
-std::vector<OptionSpec> option_catalogue(Protocol protocol, bool chess960_option) {
-    std::vector<OptionSpec> offered;
-    for (const OptionSpec& option : Catalogue) {
-        if (protocol == Protocol::Cecp && option.uci_only) continue;
-        if (!chess960_option && option.effect == OptionEffect::Chess960) continue;
-        offered.push_back(option);
-    }
-    return offered;
+std::span<const OptionSpec> option_catalogue(Protocol protocol, bool chess960_option) {
+    const auto offered = [](Protocol dialect, bool with_chess960) {
+        std::vector<OptionSpec> options;
+        for (const OptionSpec& option : Catalogue) {
+            if (dialect == Protocol::Cecp && option.uci_only) continue;
+            if (!with_chess960 && option.effect == OptionEffect::Chess960) continue;
+            options.push_back(option);
+        }
+        return options;
+    };
+    // Built once each, so the settings read from them can point into them for good.
+    static const std::vector<OptionSpec> Uci = offered(Protocol::Uci, true);
+    static const std::vector<OptionSpec> UciWithoutChess960 = offered(Protocol::Uci, false);
+    static const std::vector<OptionSpec> Cecp = offered(Protocol::Cecp, true);
+    if (protocol == Protocol::Cecp) return Cecp;
+    return chess960_option ? Uci : UciWithoutChess960;
 }
 
 std::span<const OptionSpec> search_options() {

@@ -52,8 +52,9 @@ struct OptionSpec {
 };
 
 // The full catalogue as offered in a dialect: CECP leaves out the UCI-only options, and
-// UCI_Chess960 is left out when it is not offered at all.
-std::vector<OptionSpec> option_catalogue(Protocol protocol, bool chess960_option);
+// UCI_Chess960 is left out when it is not offered at all. Lives as long as the program, and so
+// does every OptionSetting read from it.
+std::span<const OptionSpec> option_catalogue(Protocol protocol, bool chess960_option);
 
 // MultiPV, Move Overhead and UCI_ShowWDL: what a thinking engine offers without the catalogue.
 std::span<const OptionSpec> search_options();
@@ -64,7 +65,7 @@ enum class OptionSyntax : std::uint8_t { Uci, Xboard };
 
 // An option value that passed its checks.
 struct OptionSetting {
-    const OptionSpec* option = nullptr;
+    const OptionSpec* option = nullptr;  // into the catalogue the setting was read from
     std::string value;        // as the option knows it: "64", "true", "Very Solid", "" (buttons)
     std::int64_t number = 0;  // a spin's value; 1 or 0 for a check
 };
