@@ -188,11 +188,11 @@ std::span<const OptionSpec> option_catalogue(Protocol protocol, bool chess960_op
         return options;
     };
     // Built once each, so the settings read from them can point into them for good.
-    static const std::vector<OptionSpec> Uci = offered(Protocol::Uci, true);
-    static const std::vector<OptionSpec> UciWithoutChess960 = offered(Protocol::Uci, false);
-    static const std::vector<OptionSpec> Cecp = offered(Protocol::Cecp, true);
-    if (protocol == Protocol::Cecp) return Cecp;
-    return chess960_option ? Uci : UciWithoutChess960;
+    static const std::vector<OptionSpec> uci = offered(Protocol::Uci, true);
+    static const std::vector<OptionSpec> uci_without_chess960 = offered(Protocol::Uci, false);
+    static const std::vector<OptionSpec> cecp = offered(Protocol::Cecp, true);
+    if (protocol == Protocol::Cecp) return cecp;
+    return chess960_option ? uci : uci_without_chess960;
 }
 
 std::span<const OptionSpec> search_options() {

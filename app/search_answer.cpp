@@ -67,7 +67,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (paused_ms > 0) context.system.sleep_ms(paused_ms);
     if (fires(settings.flood_at_ply, ply)) write_flood(context, dialect, game);
 
-    const auto answer = [&](std::vector<std::string> lines, std::optional<GarbleKind> garble) {
+    const auto answer = [&](const std::vector<std::string>& lines,
+                            std::optional<GarbleKind> garble) {
         return write_answer(context, ply, lines, garble);
     };
     if (dialect.makes_claims && fires(settings.cecp_claim_at_ply, ply)) {
@@ -102,7 +103,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (!choice) {
         std::vector<std::string> lines{std::string(dialect.no_move)};
         apply_info_quirk(dialect.info_quirk, lines, game);
-        return answer(std::move(lines), garble);
+        return answer(lines, garble);
     }
 
     // King onto rook is how Chess960 games write castling anyway.
@@ -122,7 +123,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (dialect.after_move) {
         if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
     }
-    return answer(std::move(lines), garble);
+    return answer(lines, garble);
 }
 
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder) {

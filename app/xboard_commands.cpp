@@ -35,6 +35,11 @@ LoopControl take_back(CecpSession& session, std::size_t plies, std::string_view 
     return LoopControl::Continue;
 }
 
+std::size_t square_index(int rank, int file) {
+    return static_cast<std::size_t>(velloran::index(
+        velloran::make_square(velloran::file_from_index(file), velloran::rank_from_index(rank))));
+}
+
 // The FEN of the edited board. The counters start afresh and en passant is off; castling is
 // assumed wherever a king and a rook stand where it could be.
 std::string edit_fen(const EditBoard& edit, Color to_move, bool chess960) {
@@ -42,7 +47,7 @@ std::string edit_fen(const EditBoard& edit, Color to_move, bool chess960) {
     for (int rank = 7; rank >= 0; --rank) {
         int empty = 0;
         for (int file = 0; file < 8; ++file) {
-            const char piece = edit.squares[static_cast<std::size_t>(rank * 8 + file)];
+            const char piece = edit.squares[square_index(rank, file)];
             if (piece == '\0') {
                 ++empty;
                 continue;
@@ -60,9 +65,7 @@ std::string edit_fen(const EditBoard& edit, Color to_move, bool chess960) {
         const int rank = side == Color::White ? 0 : 7;
         const char king = side == Color::White ? 'K' : 'k';
         const char rook = side == Color::White ? 'R' : 'r';
-        const auto at = [&](int file) {
-            return edit.squares[static_cast<std::size_t>(rank * 8 + file)];
-        };
+        const auto at = [&](int file) { return edit.squares[square_index(rank, file)]; };
         for (int king_file = 0; king_file < 8; ++king_file) {
             if (at(king_file) != king || (!chess960 && king_file != 4)) continue;
             bool short_side = false;
