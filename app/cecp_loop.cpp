@@ -13,6 +13,7 @@
 #include "app/move_choice.h"
 #include "app/search_answer.h"
 #include "app/thinking.h"
+#include "app/xboard_commands.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -27,6 +28,8 @@ bool is_castling(const Game& game, Move move) {
     return board.piece_at(move.from) == velloran::Piece::King
            && board.color_at(move.to) == board.side_to_move();
 }
+
+}  // namespace
 
 // Standard xboard managers send Chess960 castling as O-O / O-O-O whatever san says, and read
 // it back the same way.
@@ -49,6 +52,8 @@ std::optional<Move> read_cecp_move(const CecpSession& session, std::string_view 
     const auto move = game.parse_move(text);
     return move.has_value() ? std::optional(move.value()) : std::nullopt;
 }
+
+namespace {
 
 // In standard play the end of the game is announced after the move that brings it.
 std::optional<std::string> game_end(const CecpSession& session) {
@@ -137,6 +142,7 @@ AnswerDialect cecp_dialect(CecpSession& session) {
         .after_move = [&session](Move move) -> std::optional<std::string> {
             const auto read_back = read_cecp_move(session, cecp_move_text(session, move));
             session.state.game.play(read_back.value_or(move));
+            session.state.xboard.record.played(read_back.value_or(move));
             return game_end(session);
         },
         .mid_search = [&session](std::string_view line) { return cecp_mid_search(session, line); },
@@ -210,9 +216,10 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
     if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     // The name goes in as it is, unescaped, like the rest of the line.
     session.out.line("feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\""
-                     + settings.name
-                     + "\" variants=\"normal,fischerandom\" option=\"Noise -spin 25 0 100\""
+                     + settings.name + "\" variants=\"normal,fischerandom\" "
+                     + xboard_option_features(settings)
                      + (settings.cecp_standard ? " playother=1 colors=0" : "")
+                     + (settings.options == OptionsMode::Echo ? " debug=1" : "")
                      + (settings.handshake_fault == HandshakeFault::NoOk ? " done=0" : " done=1"));
     return LoopControl::Continue;
 }
@@ -233,6 +240,7 @@ LoopControl cecp_new(CecpSession& session, const Command&) {
     state.time_cs.reset();
     state.force = false;
     state.engine_side = Color::Black;
+    state.xboard.record.restart(state.game);
     return LoopControl::Continue;
 }
 
@@ -245,6 +253,7 @@ LoopControl cecp_variant(CecpSession& session, const Command& command) {
 LoopControl cecp_setboard(CecpSession& session, const Command& command) {
     if (auto game = Game::from_fen(command.rest(), session.state.chess960)) {
         session.state.game = std::move(game).value();
+        session.state.xboard.record.restart(session.state.game);
     }
     return LoopControl::Continue;
 }
@@ -266,6 +275,7 @@ LoopControl cecp_usermove(CecpSession& session, const Command& command) {
         return LoopControl::Continue;
     }
     state.game.play(*move);
+    state.xboard.record.played(*move);
     state.ply = count_ply(state.ply);
     if (!settings.cecp_standard) return LoopControl::Continue;
     if (const auto end = game_end(session)) {
@@ -392,6 +402,7 @@ constexpr auto CecpCommands = std::to_array<std::pair<std::string_view, CecpHand
     {"go", cecp_go},
     {"stop", cecp_stop},
     {"ponderhit", cecp_stop},
+    {"option", cecp_option},
     {"quit", cecp_quit},
     {"otim", cecp_otim},
     {"level", cecp_level},
@@ -414,6 +425,22 @@ constexpr auto StandardPlayCommands = std::to_array<std::pair<std::string_view, 
     {"playother", cecp_playother},
     {"white", cecp_white},
     {"black", cecp_black},
+    {"undo", cecp_undo},
+    {"remove", cecp_remove},
+    {"hint", cecp_hint},
+    {"bk", cecp_bk},
+    {"draw", cecp_draw},
+    {"edit", cecp_edit},
+    {"accepted", cecp_accepted},
+    {"rejected", cecp_rejected},
+    // Taken and ignored: the engine has no opponent model, clock policy or pondering to set.
+    {"computer", cecp_ignore},
+    {"name", cecp_ignore},
+    {"rating", cecp_ignore},
+    {"ics", cecp_ignore},
+    {"easy", cecp_ignore},
+    {"hard", cecp_ignore},
+    {"random", cecp_ignore},
 });
 
 }  // namespace
@@ -421,18 +448,24 @@ constexpr auto StandardPlayCommands = std::to_array<std::pair<std::string_view, 
 namespace {
 
 LoopControl dispatch(CecpSession& session, const Command& command) {
+    if (const auto edited = handle_edit_line(session, command)) return *edited;
     const std::string_view first = command.word();
     for (const auto& [word, handler] : CecpCommands) {
         if (word == first) return handler(session, command);
+    }
+    if (session.settings.think) {
+        for (const auto& [word, handler] : ThinkingCommands) {
+            if (word == first) return handler(session, command);
+        }
     }
     if (session.settings.cecp_standard) {
         for (const auto& [word, handler] : StandardPlayCommands) {
             if (word == first) return handler(session, command);
         }
-    }
-    if (session.settings.think) {
-        for (const auto& [word, handler] : ThinkingCommands) {
-            if (word == first) return handler(session, command);
+        // Managers that do not take the usermove feature send moves bare.
+        if (is_bare_move(session, first)) {
+            const std::string line = "usermove " + std::string(command.line);
+            return cecp_usermove(session, Command::from_line(line));
         }
     }
     return LoopControl::Continue;

@@ -3,12 +3,15 @@
 #include <cstdint>
 #include <istream>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/engine_options.h"
 #include "app/input_queue.h"
 #include "app/io.h"
 #include "app/settings.h"
 #include "app/system.h"
+#include "app/xboard_state.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
@@ -34,6 +37,7 @@ struct CecpState {
     // itself while force mode is off and its side is to move.
     bool force = false;
     std::optional<velloran::Color> engine_side;
+    XboardState xboard;  // takebacks, edit mode, the features the manager accepted
 };
 
 // Everything a CECP handler may use; the same shape as the UCI session.
@@ -47,6 +51,12 @@ struct CecpSession {
 };
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
+
+// A move of the current game as the engine writes it: in standard play Chess960 castling is
+// O-O or O-O-O.
+std::string cecp_move_text(const CecpSession& session, velloran::Move move);
+// A move text of the manager's read in the current game; O-O and O-O-O in standard play.
+std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::string_view text);
 
 // Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
 // and unknown words are ignored without a reply.

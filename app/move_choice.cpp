@@ -86,10 +86,11 @@ void score_candidates(const Game& game, const std::vector<Move>& candidates, Noi
     }
 }
 
-// One noise draw from the generator.
-auto noise_from(velloran::RandomGenerator& generator) {
-    return [&generator] {
-        return generator.sample_range_inclusive_i32(-NoiseAmplitude, NoiseAmplitude);
+// One draw from the generator in [-noise, noise] per call.
+auto noise_from(velloran::RandomGenerator& generator, std::int32_t noise) {
+    const std::int32_t amplitude = std::max(noise, 0);  // a negative range would be empty
+    return [&generator, amplitude] {
+        return generator.sample_range_inclusive_i32(-amplitude, amplitude);
     };
 }
 
@@ -102,21 +103,21 @@ void sort_by_score(std::vector<MoveChoice>& ranked) {
 }  // namespace
 
 std::optional<MoveChoice> choose_move(const Game& game, velloran::RandomGenerator& generator,
-                                      bool random) {
+                                      bool random, std::int32_t noise) {
     const std::vector<Move> candidates = sorted_legal_moves(game);
     if (candidates.empty()) return std::nullopt;
     if (random) {
         return MoveChoice{candidates[generator.sample_range(0, candidates.size())], 0};
     }
     std::optional<MoveChoice> best;
-    score_candidates(game, candidates, noise_from(generator), [&](const MoveChoice& scored) {
+    score_candidates(game, candidates, noise_from(generator, noise), [&](const MoveChoice& scored) {
         if (!best || scored.score > best->score) best = scored;
     });
     return best;
 }
 
 std::vector<MoveChoice> rank_moves(const Game& game, velloran::RandomGenerator& generator,
-                                   bool random) {
+                                   bool random, std::int32_t noise) {
     const std::vector<Move> candidates = sorted_legal_moves(game);
     std::vector<MoveChoice> ranked;
     if (candidates.empty()) return ranked;
@@ -128,7 +129,7 @@ std::vector<MoveChoice> rank_moves(const Game& game, velloran::RandomGenerator& 
         }
         return ranked;
     }
-    score_candidates(game, candidates, noise_from(generator),
+    score_candidates(game, candidates, noise_from(generator, noise),
                      [&](const MoveChoice& scored) { ranked.push_back(scored); });
     sort_by_score(ranked);
     return ranked;

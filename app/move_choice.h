@@ -31,15 +31,17 @@ std::int32_t material_balance(const velloran::Board& board, velloran::Color side
 
 // Random mode: one uniform draw among the sorted moves. Default mode: every candidate, in
 // order, is played one ply deep and scored by mate (30000) or material, plus one noise draw in
-// [-25, 25]; the first highest score wins. No move (and no draw) when there is no legal move.
+// [-noise, noise] (one draw also when noise is 0); the first highest score wins. No move (and no
+// draw) when there is no legal move.
 std::optional<MoveChoice> choose_move(const velloran::Game& game,
-                                      velloran::RandomGenerator& generator, bool random);
+                                      velloran::RandomGenerator& generator, bool random,
+                                      std::int32_t noise = NoiseAmplitude);
 
 // Every legal move, best first, from exactly the draws of `choose_move`: its choice comes
 // first, then the rest by falling score (in random mode: in sorted order, scored 0), ties in
 // sorted order. Empty when there is no legal move.
 std::vector<MoveChoice> rank_moves(const velloran::Game& game, velloran::RandomGenerator& generator,
-                                   bool random);
+                                   bool random, std::int32_t noise = NoiseAmplitude);
 
 // Every legal move by falling one-ply score without noise, ties in sorted order; draws
 // nothing (analysis).

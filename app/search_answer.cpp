@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "app/info_quirks.h"
 #include "app/misbehaviour.h"
 #include "app/move_choice.h"
 #include "velloran/chess/notation.h"
@@ -31,7 +32,9 @@ void write_flood(const AnswerContext& context, const AnswerDialect& dialect,
     const std::optional<std::string> first_move =
         moves.empty() ? std::nullopt : std::optional(dialect.move_text(moves.front()));
     for (std::uint32_t depth = 1; depth <= context.settings.flood_lines && depth != 0; ++depth) {
-        context.out.line(dialect.flood_line(context.settings, depth, first_move));
+        std::vector<std::string> lines{dialect.flood_line(context.settings, depth, first_move)};
+        apply_info_quirk(dialect.info_quirk, lines, game);
+        for (const std::string& line : lines) context.out.line(line);
     }
 }
 
@@ -188,7 +191,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (request.think) {
         std::vector<MoveChoice> ranked;
         if (names_move) {
-            ranked = rank_moves(game, context.generator, settings.random);
+            ranked = rank_moves(game, context.generator, settings.random, context.options.noise);
         } else {
             for (const velloran::Move move : sorted_legal_moves(game)) ranked.push_back({move, 0});
         }
@@ -214,7 +217,9 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
         if (stalls) return LoopControl::Stall;
         paused_ms = pause_ms(settings, request);
         if (paused_ms > 0) context.system.sleep_ms(paused_ms);
-        if (names_move) choice = choose_move(game, context.generator, settings.random);
+        if (names_move) {
+            choice = choose_move(game, context.generator, settings.random, context.options.noise);
+        }
     }
     if (fires(settings.flood_at_ply, ply)) write_flood(context, dialect, game);
 
@@ -245,7 +250,11 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     if (illegal) return answer({move_word + " a1a1"}, std::nullopt);
     if (garble == GarbleKind::Empty) return answer({move_word}, garble);
     if (garble == GarbleKind::Null) return answer({move_word + " 0000"}, garble);
-    if (!choice) return answer({std::string(dialect.no_move)}, garble);
+    if (!choice) {
+        std::vector<std::string> lines{std::string(dialect.no_move)};
+        apply_info_quirk(dialect.info_quirk, lines, game);
+        return answer(lines, garble);
+    }
 
     // King onto rook is how Chess960 games write castling anyway.
     const std::string text = garble == GarbleKind::Kxr && !game.chess960()
@@ -262,6 +271,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
     lines.push_back(move_word + " " + text
                     + (dialect.names_ponder_move ? ponder_suffix(game, choice->move) : "")
                     + (garble == GarbleKind::Trailing ? std::string(dialect.junk) : ""));
+    apply_info_quirk(dialect.info_quirk, lines, game);
     // The last use of `game`: a dialect that plays its own moves changes it here.
     if (dialect.after_move) {
         if (auto line = dialect.after_move(choice->move)) lines.push_back(std::move(*line));
@@ -272,7 +282,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
 LoopControl think_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
                                  const velloran::Game& game, const ThinkLimits& limits,
                                  bool ponder) {
-    std::vector<MoveChoice> ranked = rank_moves(game, context.generator, context.settings.random);
+    std::vector<MoveChoice> ranked =
+        rank_moves(game, context.generator, context.settings.random, context.options.noise);
     if (ranked.empty()) {
         context.out.line("bestmove 0000");
         return LoopControl::Continue;
@@ -295,15 +306,19 @@ LoopControl think_pending_search(const AnswerContext& context, const AnswerDiale
 }
 
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder) {
-    const auto choice = choose_move(game, context.generator, context.settings.random);
-    if (!choice) {
-        context.out.line("bestmove 0000");
-        return;
+    const auto choice =
+        choose_move(game, context.generator, context.settings.random, context.options.noise);
+    std::vector<std::string> lines;
+    if (choice) {
+        const std::string text = game.move_text(choice->move);
+        const bool names_ponder_move = ponder || context.options.ponder;
+        lines = {
+            "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
+            "bestmove " + text + (names_ponder_move ? ponder_suffix(game, choice->move) : "")};
+    } else {
+        lines = {"bestmove 0000"};
     }
-    const std::string text = game.move_text(choice->move);
-    const std::vector<std::string> lines{
-        "info depth 1 score cp " + std::to_string(choice->score) + " nodes 1 time 1 pv " + text,
-        "bestmove " + text + (ponder ? ponder_suffix(game, choice->move) : "")};
+    apply_info_quirk(context.settings.info_quirk, lines, game);
     context.out.lines(lines, false);
 }
 

@@ -53,6 +53,9 @@ struct AnswerDialect {
     // of analysis (absent: not at all).
     std::function<MidSearch(std::string_view line)> mid_search;
     std::function<std::optional<std::string>(const ThinkReport&)> thinking_line;
+    // How the dialect's search reports are malformed on purpose; none for a dialect without
+    // "info" reports.
+    std::optional<InfoQuirk> info_quirk = std::nullopt;
 };
 
 // One search request that counts a ply: its ply after counting, and the engine's own clock
@@ -70,8 +73,8 @@ struct AnswerContext {
     Output& out;
     System& system;
     velloran::RandomGenerator& generator;
-    const EngineOptions& options;
-    InputQueue* input = nullptr;  // with --think: the input that arrives while thinking
+    const EngineOptions& options;  // as the front end set them: noise, Ponder, thinking
+    InputQueue* input = nullptr;   // with --think: the input that arrives while thinking
 };
 
 // Answers a search request, in order: the crash, the stall, the pause (the delay, or the own
@@ -86,7 +89,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
 // The answer owed to a pending search ("go infinite" or "go ponder") when "stop" or
 // "ponderhit" arrives, the same in both dialects: a report with the fixed nodes 1 and time 1
 // and the best move, or "bestmove 0000"; no pause, no faults. The move is not played. With
-// `ponder`, the bestmove line names a ponder move.
+// `ponder` or the Ponder option, the bestmove line names a ponder move. The lines are in UCI
+// form in both dialects, so --info-quirk applies to them.
 void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder);
 
 // A pending search with --think: analysis until "stop", or until "ponderhit" and then the

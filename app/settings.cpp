@@ -78,6 +78,22 @@ constexpr auto SeparatorWords = std::to_array<std::pair<std::string_view, TokenS
     {"double", TokenSeparator::Double},
 });
 
+constexpr auto OptionsWords = std::to_array<std::pair<std::string_view, OptionsMode>>({
+    {"full", OptionsMode::Full},
+    {"echo", OptionsMode::Echo},
+});
+
+constexpr auto QuirkWords = std::to_array<std::pair<std::string_view, InfoQuirk>>({
+    {"neg-infinite", InfoQuirk::NegInfinite},
+    {"bounds", InfoQuirk::Bounds},
+    {"trailing-space", InfoQuirk::TrailingSpace},
+    {"wdl-first", InfoQuirk::WdlFirst},
+    {"long-pv", InfoQuirk::LongPv},
+    {"huge-counts", InfoQuirk::HugeCounts},
+    {"mate-zero", InfoQuirk::MateZero},
+    {"string-score", InfoQuirk::StringScore},
+});
+
 // Every argument the command line knows, each in one place.
 constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"bench", false, [](Settings& s, OptionValue) { s.bench = true; }},
@@ -140,6 +156,12 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
      }},
     {"--think-nps", true,
      [](Settings& s, OptionValue v) { s.think_nps = read_u64_or(v, DefaultThinkNps); }},
+    {"--options", true,
+     [](Settings& s,
+        OptionValue v) { s.options = read_word(v, OptionsWords).value_or(OptionsMode::Basic); }},
+    {"--info-quirk", true,
+     [](Settings& s, OptionValue v) { s.info_quirk = read_word(v, QuirkWords); }},
+    {"--cecp-accept-draw", false, [](Settings& s, OptionValue) { s.cecp_accept_draw = true; }},
 });
 
 }  // namespace

@@ -46,6 +46,25 @@ enum class FloodKind : std::uint8_t {
     String,   // "info string" lines that look like scores
 };
 
+// Which options the engine offers the front end.
+enum class OptionsMode : std::uint8_t {
+    Basic,  // UCI_Chess960 (and Ponder with --ponder); CECP announces Noise and ignores "option"
+    Full,   // the whole catalogue, read and checked by each dialect's grammar
+    Echo,   // the same, and every accepted option is confirmed in a line of its own
+};
+
+// A shape of search report that real engines have printed and front ends have choked on.
+enum class InfoQuirk : std::uint8_t {
+    NegInfinite,    // "score -INFINITE" instead of "score cp N"
+    Bounds,         // every report a "lowerbound"
+    TrailingSpace,  // a space after the last word
+    WdlFirst,       // "wdl W D L" before "score"
+    LongPv,         // the pv continued by legal moves to 200 plies or the game's end
+    HugeCounts,     // nodes beyond 2^53, nps beyond 2^63
+    MateZero,       // "info depth 0 score mate 0" before a checkmated side's "bestmove 0000"
+    StringScore,    // an "info string" with "score cp" and "pv" words after each report
+};
+
 enum class LineEnd : std::uint8_t { Lf, CrLf };
 enum class TokenSeparator : std::uint8_t { Space, Tab, Double };
 
@@ -88,6 +107,9 @@ struct Settings {
     bool think = false;
     std::optional<std::uint64_t> think_interval_ms;  // fixed time between depths
     std::uint64_t think_nps = DefaultThinkNps;       // simulated search speed
+    OptionsMode options = OptionsMode::Basic;
+    std::optional<InfoQuirk> info_quirk;
+    bool cecp_accept_draw = false;  // standard play: answer "draw" with "offer draw"
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

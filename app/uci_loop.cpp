@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "app/command_loop.h"
@@ -28,15 +29,23 @@ LoopControl uci_uci(UciSession& session, const Command&) {
     session.out.line("id name " + settings.name);
     if (settings.handshake_fault == HandshakeFault::Exit) return LoopControl::Crash;
     session.out.line("id author Velloran project");
-    // Announced as off whatever the current mode: the default is what the option reports.
-    if (!settings.no_chess960_option) {
-        session.out.line("option name UCI_Chess960 type check default false");
-    }
-    if (settings.ponder) session.out.line("option name Ponder type check default false");
-    if (settings.think) {
-        session.out.line("option name MultiPV type spin default 1 min 1 max 256");
-        session.out.line("option name UCI_ShowWDL type check default false");
-        session.out.line("option name Move Overhead type spin default 10 min 0 max 5000");
+    if (settings.options != OptionsMode::Basic) {
+        // Defaults, whatever has been set since: what the options report is their default.
+        for (const OptionSpec& option :
+             option_catalogue(Protocol::Uci, !settings.no_chess960_option)) {
+            session.out.line(uci_option_line(option));
+        }
+    } else {
+        // Announced as off whatever the current mode: the default is what the option reports.
+        if (!settings.no_chess960_option) {
+            session.out.line("option name UCI_Chess960 type check default false");
+        }
+        if (settings.ponder) session.out.line("option name Ponder type check default false");
+        if (settings.think) {
+            for (const OptionSpec& option : search_options()) {
+                session.out.line(uci_option_line(option));
+            }
+        }
     }
     if (settings.handshake_fault != HandshakeFault::NoOk) session.out.line("uciok");
     return LoopControl::Continue;
@@ -47,37 +56,42 @@ LoopControl uci_isready(UciSession& session, const Command&) {
     return LoopControl::Continue;
 }
 
-// "setoption name <words> [value <words>]" for the options that shape thinking; a value that
-// is missing or out of range leaves the option as it was.
-void apply_thinking_option(EngineOptions& options, const Command& command) {
-    const velloran::Words words = command.words();
-    auto word = std::next(words.begin());
-    if (word == words.end() || *word != "name") return;
-    std::string name;
-    for (++word; word != words.end() && *word != "value"; ++word) {
-        if (!name.empty()) name += ' ';
-        name.append(*word);
+// The full catalogue: the line read by the UCI grammar, every value checked, and a refused
+// option answered by one "info string" that says why, changing nothing.
+void set_catalogue_option(UciSession& session, const Command& command) {
+    const Settings& settings = session.settings;
+    const auto catalogue = option_catalogue(Protocol::Uci, !settings.no_chess960_option);
+    const OptionOutcome outcome = read_setoption(catalogue, command.line);
+    if (const auto* error = std::get_if<std::string>(&outcome)) {
+        session.out.line("info string " + *error);
+        return;
     }
-    const std::string_view value =
-        word == words.end() ? std::string_view() : trim(words.from(std::next(word)));
-    const auto number = velloran::parse_unsigned<std::uint64_t>(value);
-    if (name == "MultiPV" && number && *number >= 1 && *number <= 256) {
-        options.multipv = static_cast<std::uint32_t>(*number);
-    } else if (name == "Move Overhead" && number && *number <= 5000) {
-        options.move_overhead_ms = *number;
-    } else if (name == "UCI_ShowWDL" && (value == "true" || value == "false")) {
-        options.show_wdl = value == "true";
-    }
+    const auto& setting = std::get<OptionSetting>(outcome);
+    UciState& state = session.state;
+    apply_option(setting, state.options);
+    if (setting.option->effect == OptionEffect::Chess960) state.chess960 = setting.number != 0;
+    if (setting.option->effect == OptionEffect::ResetAll) state.chess960 = false;
+    if (settings.options == OptionsMode::Echo) session.out.line("info string " + describe(setting));
 }
 
-// The option's name and value are found anywhere in the line rather than parsed, so any
-// spelling of the command that mentions both works.
+// Without the catalogue, the option's name and value are found anywhere in the line rather
+// than parsed, so any spelling of the command that mentions both works.
 LoopControl uci_setoption(UciSession& session, const Command& command) {
+    if (session.settings.options != OptionsMode::Basic) {
+        set_catalogue_option(session, command);
+        return LoopControl::Continue;
+    }
     if (!session.settings.no_chess960_option
         && command.line.find("UCI_Chess960") != std::string_view::npos) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
     }
-    if (session.settings.think) apply_thinking_option(session.state.options, command);
+    // A thinking engine also offers the options that shape its analysis.
+    if (session.settings.think) {
+        const OptionOutcome outcome = read_setoption(search_options(), command.line);
+        if (const auto* setting = std::get_if<OptionSetting>(&outcome)) {
+            apply_option(*setting, session.state.options);
+        }
+    }
     return LoopControl::Continue;
 }
 
@@ -231,7 +245,7 @@ AnswerDialect uci_dialect(UciSession& session) {
         .junk = " ponder",
         .honours_stall_and_illegal = true,
         .makes_claims = false,
-        .names_ponder_move = session.settings.ponder,
+        .names_ponder_move = session.settings.ponder || session.state.options.ponder,
         .report = uci_report,
         .flood_line = uci_flood_line,
         .move_text = [&game = session.state.game](Move move) { return game.move_text(move); },
@@ -240,6 +254,7 @@ AnswerDialect uci_dialect(UciSession& session) {
         .thinking_line = [](const ThinkReport& report) -> std::optional<std::string> {
             return uci_info_line(report);
         },
+        .info_quirk = session.settings.info_quirk,
     };
 }
 

@@ -161,5 +161,17 @@ TEST(ScanArguments, FaultKindsAndModifiers) {
     EXPECT_EQ(unknown.line_end, LineEnd::Lf);
 }
 
+TEST(ScanArguments, OptionsQuirksAndDraws) {
+    const Settings settings =
+        scan({"--options", "echo", "--info-quirk", "long-pv", "--cecp-accept-draw"});
+    EXPECT_EQ(settings.options, OptionsMode::Echo);
+    EXPECT_EQ(settings.info_quirk, InfoQuirk::LongPv);
+    EXPECT_TRUE(settings.cecp_accept_draw);
+    // An unknown word: the basic options and no quirk, as without the argument.
+    const Settings unknown = scan({"--options", "Full", "--info-quirk", "bounds", "--info-quirk"});
+    EXPECT_EQ(unknown.options, OptionsMode::Basic);
+    EXPECT_EQ(unknown.info_quirk, std::nullopt);
+}
+
 }  // namespace
 }  // namespace pawnlark
