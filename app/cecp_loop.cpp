@@ -206,7 +206,8 @@ LoopControl analyze(CecpSession& session) {
     endless.infinite = true;
     ThinkingSearch search(session.state.game.board(), session.state.game.chess960(),
                           std::move(ranked), session.settings, session.state.options);
-    return think_through(answer_context(session), cecp_dialect(session), search, endless);
+    return think_through(answer_context(session), cecp_dialect(session), session.state.game, search,
+                         endless);
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {

@@ -64,8 +64,9 @@ enum class ThinkEnd : std::uint8_t { Done, Stopped, Aborted, Quit };
 // Prints the search's analysis as its depths come due and watches the input meanwhile, until
 // the deadline (absent: until "stop", or "ponderhit" and then the budget), the depth limit,
 // or a line that ends the search. The wait sleeps: thinking costs no processor time.
-ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, ThinkingSearch& search,
-               ThinkLimits limits, std::optional<std::uint64_t> deadline_ms) {
+ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
+               const velloran::Game& game, ThinkingSearch& search, ThinkLimits limits,
+               std::optional<std::uint64_t> deadline_ms) {
     using Clock = InputQueue::Clock;
     constexpr std::uint64_t ProgressEveryMs = 1000;
     // On the growing schedule, depths due within this of each other leave together: every
@@ -78,8 +79,15 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, Think
         return static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     };
+    const auto write = [&](std::vector<std::string>& lines) {
+        apply_info_quirk(dialect.info_quirk, lines, game);
+        context.out.lines(lines, false);
+    };
     const auto print = [&](const ThinkReport& report) {
-        if (auto line = dialect.thinking_line(report)) context.out.line(*line);
+        if (auto line = dialect.thinking_line(report)) {
+            std::vector<std::string> lines{std::move(*line)};
+            write(lines);
+        }
     };
     if (limits.nodes) {
         const std::uint64_t nps = std::max<std::uint64_t>(context.settings.think_nps, 1);
@@ -160,7 +168,7 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect, Think
         } else if (!depths) {
             collect(search.progress(wake_ms));
         }
-        context.out.lines(lines, false);
+        write(lines);
         if (done) return ThinkEnd::Done;
         last_line_ms = wake_ms;
         if (depths) last_depth_wake_ms = wake_ms;
@@ -202,7 +210,7 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
             const std::optional<std::uint64_t> deadline =
                 flag_falls ? pause_ms(settings, request)
                            : think_budget_ms(*request.think, context.options.move_overhead_ms);
-            switch (think(context, dialect, search, *request.think, deadline)) {
+            switch (think(context, dialect, game, search, *request.think, deadline)) {
                 case ThinkEnd::Quit:
                     return LoopControl::Quit;
                 case ThinkEnd::Aborted:
@@ -291,7 +299,7 @@ LoopControl think_pending_search(const AnswerContext& context, const AnswerDiale
     const velloran::Move move = ranked.front().move;
     ThinkingSearch search(game.board(), game.chess960(), std::move(ranked), context.settings,
                           context.options);
-    switch (think(context, dialect, search, limits, std::nullopt)) {
+    switch (think(context, dialect, game, search, limits, std::nullopt)) {
         case ThinkEnd::Quit:
             return LoopControl::Quit;
         case ThinkEnd::Aborted:
@@ -323,8 +331,9 @@ void answer_pending_search(const AnswerContext& context, const velloran::Game& g
 }
 
 LoopControl think_through(const AnswerContext& context, const AnswerDialect& dialect,
-                          ThinkingSearch& search, const ThinkLimits& limits) {
-    return think(context, dialect, search, limits, std::nullopt) == ThinkEnd::Quit
+                          const velloran::Game& game, ThinkingSearch& search,
+                          const ThinkLimits& limits) {
+    return think(context, dialect, game, search, limits, std::nullopt) == ThinkEnd::Quit
                ? LoopControl::Quit
                : LoopControl::Continue;
 }

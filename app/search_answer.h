@@ -102,7 +102,8 @@ LoopControl think_pending_search(const AnswerContext& context, const AnswerDiale
 // Runs a search's analysis until it ends (see `answer_search`), answering nothing itself;
 // Quit when a "quit" arrived meanwhile.
 LoopControl think_through(const AnswerContext& context, const AnswerDialect& dialect,
-                          ThinkingSearch& search, const ThinkLimits& limits);
+                          const velloran::Game& game, ThinkingSearch& search,
+                          const ThinkLimits& limits);
 
 // Whether a "go" asks for a search that waits for "stop" or "ponderhit": any argument is
 // "infinite" or "ponder".
