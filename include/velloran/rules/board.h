@@ -51,7 +51,8 @@ public:
     PieceMovesList legal_piece_moves() const;
     // Exactly membership in `legal_moves`.
     bool is_legal(Move move) const;
-    // Plays a legal move in place.
+    // Plays a legal move in place. A move that is not legal is a caller fault: asserted in
+    // debug builds; a from-square without a piece of the side to move is fatal in every build.
     void play(Move move);
 
     std::optional<Piece> piece_at(Square s) const;
@@ -82,6 +83,24 @@ public:
 
 private:
     Board() = default;
+
+    // The only writers of the placement: each keeps the piece sets, the colour sets and the
+    // hash in step.
+    void put_piece(Color c, Piece p, Square s);
+    void remove_piece(Color c, Piece p, Square s);
+    void move_piece(Color c, Piece p, Square from, Square to);
+    // The kind of the piece on an occupied square.
+    Piece piece_on(Square s) const;
+    // Sets or clears the en passant file, hash included.
+    void set_en_passant(std::optional<File> file);
+    // The rights a move from `from` to `to` of the side to move ends: a king leaving its square
+    // ends both of its side's rights, and a move from or onto a castling rook's square ends
+    // that right (moving the rook, capturing it, or castling with it).
+    void drop_castling_rights(Square from, Square to);
+    // Clears one right (if set), hash included.
+    void clear_castling_right(Color c, std::optional<File>& right);
+    // `checkers` and `pinned` for the side to move, from the placement.
+    void update_check_sets();
 
     std::array<BitBoard, 6> pieces_{};
     std::array<BitBoard, 2> colors_{};
