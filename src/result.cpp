@@ -15,7 +15,7 @@ std::string quoted(std::string_view text) {
 }
 
 CoreError chess(std::string message) {
-    return CoreError{ErrorKind::Chess, std::move(message), {}, {}};
+    return CoreError{ErrorKind::Chess, std::move(message), {}, {}, {}};
 }
 
 }  // namespace
@@ -38,7 +38,11 @@ std::string CoreError::render() const {
     return {};
 }
 
-CoreError bad_fen(std::string_view text) { return chess("bad FEN '" + std::string(text) + "'"); }
+CoreError bad_fen(std::string_view text, FenError reason) {
+    CoreError error = chess("bad FEN '" + std::string(text) + "'");
+    error.fen_error = reason;
+    return error;
+}
 CoreError bad_move(std::string_view text) { return chess("bad move '" + std::string(text) + "'"); }
 CoreError illegal_move(std::string_view text) {
     return chess("illegal move '" + std::string(text) + "'");

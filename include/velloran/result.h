@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -7,6 +9,18 @@
 #include <variant>
 
 namespace velloran {
+
+// Why a FEN text was refused, in field order.
+enum class FenError : std::uint8_t {
+    InvalidBoard,
+    InvalidSideToMove,
+    InvalidCastlingRights,
+    InvalidEnPassant,
+    InvalidHalfMoveClock,
+    InvalidFullmoveNumber,
+    MissingField,
+    ExtraField,
+};
 
 // The variants of the core's error, in their fixed order.
 enum class ErrorKind : std::uint8_t { Config, Io, Engine, Chess, Opening, Log };
@@ -18,6 +32,8 @@ struct CoreError {
     std::string text;    // Config, Chess, Opening, Log; `engine` for Engine
     std::string detail;  // Engine only
     std::error_code io;  // Io only
+    // Chess errors of a FEN text: why the text was refused (the message does not say).
+    std::optional<FenError> fen_error;
 
     // The variant name and its payload: Chess("bad move 'x'"), Engine { engine: "a", detail: "b" }.
     std::string render() const;
@@ -25,7 +41,8 @@ struct CoreError {
     friend bool operator==(const CoreError&, const CoreError&) = default;
 };
 
-CoreError bad_fen(std::string_view text);
+// "bad FEN '<text>'", carrying the reason.
+CoreError bad_fen(std::string_view text, FenError reason);
 CoreError bad_move(std::string_view text);
 CoreError illegal_move(std::string_view text);
 

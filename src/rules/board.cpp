@@ -1,6 +1,7 @@
 #include "velloran/rules/board.h"
 
 #include <cassert>
+#include <limits>
 
 #include "rules/attacks.h"
 #include "rules/board_internal.h"
@@ -72,6 +73,15 @@ std::uint64_t Board::hash_without_en_passant() const {
     return en_passant_ ? hash_ ^ Zobrist.en_passant[index(*en_passant_)] : hash_;
 }
 
+std::optional<File> Board::usable_en_passant() const {
+    const std::optional<Square> target = en_passant_square();
+    if (!target) return std::nullopt;
+    for (const Square from : pawn_attacks(~side_to_move_, *target) & pieces(side_to_move_, Piece::Pawn)) {
+        if (is_legal(Move{from, *target, std::nullopt})) return en_passant_;
+    }
+    return std::nullopt;
+}
+
 bool Board::is_legal(Move move) const {
     const Color us = side_to_move_;
     const BitBoard own = colors_[index(us)];
@@ -137,12 +147,13 @@ void Board::play(Move move) {
     // Castling is the only move onto a piece of the mover's own colour.
     const bool castling = colors_[index(us)].contains(move.to);
     const bool capture = colors_[index(them)].contains(move.to);
+    constexpr std::uint32_t CounterMax = std::numeric_limits<std::uint32_t>::max();
     if (piece == Piece::Pawn || capture) {
         halfmove_clock_ = 0;
-    } else if (halfmove_clock_ < 100) {
+    } else if (halfmove_clock_ != CounterMax) {
         ++halfmove_clock_;
     }
-    if (us == Color::Black && fullmove_number_ < 65535) ++fullmove_number_;
+    if (us == Color::Black && fullmove_number_ != CounterMax) ++fullmove_number_;
 
     const std::optional<Square> en_passant_target = en_passant_square();
     set_en_passant(std::nullopt);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "games.h"
@@ -45,6 +47,28 @@ TEST(GameFromFen, FiveOrSevenFieldsFail) {
     }
 }
 
+TEST(GameFromFen, ErrorCarriesTheReadersReason) {
+    const auto game = Game::from_fen("4k3/8/8/8/8/8/8/4K3 w - e6", false);
+    ASSERT_FALSE(game.has_value());
+    EXPECT_EQ(game.error().text, "bad FEN '4k3/8/8/8/8/8/8/4K3 w - e6'");
+    EXPECT_EQ(game.error().fen_error, FenError::InvalidEnPassant);
+    EXPECT_EQ(Game::from_fen("8/8/8/8/8/8/8/K7 w - - 0 1", false).error().fen_error,
+              FenError::InvalidBoard);
+}
+
+TEST(GameFromFen, ReadsFieldsAlreadySplit) {
+    const std::array<std::string_view, 6> fields{"4k3/8/8/8/8/8/8/R3K3", "w", "Q", "-", "3", "9"};
+    const auto game = Game::from_fen(fields, false);
+    ASSERT_TRUE(game.has_value());
+    EXPECT_EQ(game.value().to_fen(), "4k3/8/8/8/8/8/8/R3K3 w Q - 3 9");
+    // The error quotes the fields joined by single spaces.
+    const std::array<std::string_view, 3> short_fields{"4k3/8/8/8/8/8/8/R3K3", "w", ""};
+    const auto refused = Game::from_fen(short_fields, true);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error().text, "bad FEN '4k3/8/8/8/8/8/8/R3K3 w '");
+    EXPECT_EQ(refused.error().fen_error, FenError::MissingField);
+}
+
 TEST(GameFromFen, AcceptsAnyUnicodeWhiteSpaceBetweenFields) {
     const std::string fen =
         "\t rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR\t\tw  KQkq\xC2\xA0-\xE3\x80\x80"
@@ -52,12 +76,10 @@ TEST(GameFromFen, AcceptsAnyUnicodeWhiteSpaceBetweenFields) {
     EXPECT_EQ(read_game(fen).to_fen(), StartFen);
 }
 
-TEST(GameFromFen, KeepsClocksBeyondTheBoardLimits) {
+TEST(GameFromFen, KeepsLargeClocks) {
     const Game game = read_game("4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
     EXPECT_EQ(game.halfmove(), 150u);
     EXPECT_EQ(game.fullmove(), 70000u);
-    EXPECT_EQ(game.board().halfmove_clock(), 100);
-    EXPECT_EQ(game.board().fullmove_number(), 65535);
     EXPECT_EQ(game.to_fen(), "4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
     EXPECT_EQ(game.status(), GameStatus::SeventyFiveMoveRule);
 }
@@ -246,7 +268,7 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
 
 TEST(CoreError, RendersVariantAndPayload) {
     EXPECT_EQ(illegal_move("e2e5").render(), "Chess(\"illegal move 'e2e5'\")");
-    const CoreError engine{ErrorKind::Engine, "a", "b", {}};
+    const CoreError engine{ErrorKind::Engine, "a", "b", {}, {}};
     EXPECT_EQ(engine.render(), "Engine { engine: \"a\", detail: \"b\" }");
 }
 

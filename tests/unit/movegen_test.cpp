@@ -261,15 +261,18 @@ TEST(Play, CastlingRightsFollowRookCapturesRookMovesAndKingMoves) {
 }
 
 TEST(Play, ClocksResetOnPawnMovesAndCapturesAndStopAtTheirCaps) {
-    const Board capped = read("4k3/8/8/8/8/8/8/R3K3 b Q - 100 65535");
-    EXPECT_EQ(after(capped, {"e8d8"}).write_fen(false), "3k4/8/8/8/8/8/8/R3K3 w Q - 100 65535");
+    const Board large = read("4k3/8/8/8/8/8/8/R3K3 b Q - 100 65535");
+    EXPECT_EQ(after(large, {"e8d8"}).write_fen(false), "3k4/8/8/8/8/8/8/R3K3 w Q - 101 65536");
+    const Board capped = read("4k3/8/8/8/8/8/8/R3K3 b Q - 4294967295 4294967295");
+    EXPECT_EQ(after(capped, {"e8d8"}).write_fen(false),
+              "3k4/8/8/8/8/8/8/R3K3 w Q - 4294967295 4294967295");
     const Board board = read("4k3/n3p3/8/8/8/8/7r/R3K3 w Q - 40 9");
-    EXPECT_EQ(after(board, {"a1b1"}).halfmove_clock(), 41);
-    EXPECT_EQ(after(board, {"a1b1", "e7e6"}).halfmove_clock(), 0);
-    EXPECT_EQ(after(board, {"e1f1"}).halfmove_clock(), 41);
+    EXPECT_EQ(after(board, {"a1b1"}).halfmove_clock(), 41u);
+    EXPECT_EQ(after(board, {"a1b1", "e7e6"}).halfmove_clock(), 0u);
+    EXPECT_EQ(after(board, {"e1f1"}).halfmove_clock(), 41u);
     const Board captured = after(board, {"a1a7"});
-    EXPECT_EQ(captured.halfmove_clock(), 0);
-    EXPECT_EQ(captured.fullmove_number(), 9);
+    EXPECT_EQ(captured.halfmove_clock(), 0u);
+    EXPECT_EQ(captured.fullmove_number(), 9u);
     EXPECT_EQ(after(captured, {"e8f8"}).write_fen(false), "5k2/R3p3/8/8/8/8/7r/4K3 w - - 1 10");
 }
 

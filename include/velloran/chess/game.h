@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,18 +24,21 @@ enum class GameStatus : std::uint8_t {
     SeventyFiveMoveRule,
 };
 
-// The game record the front end holds: the board, its own uncapped counters, the Chess960 mode
+// The game record the front end holds: the board (with the move counters), the Chess960 mode
 // (which decides castling letters and castling move text) and the positions since the last
 // capture or pawn move. A plain copyable value.
 class Game {
 public:
     // The standard start position in standard mode.
     static Game new_game();
-    // Fields split at runs of Unicode white space; four fields get "0 1"; clocks beyond the
-    // board's limits are kept here and clamped for the board; fullmove 0 reads as 1. In
-    // Chess960 mode KQkq name the outermost rooks. Fails with "bad FEN '<text>'".
+    // The game a FEN text names, read by `Board::from_fen` (fields cut at runs of Unicode white
+    // space; four fields get "0 1"; fullmove 0 reads as 1; in Chess960 mode KQkq name the
+    // outermost rooks). Fails with "bad FEN '<text>'", the text as received, carrying the
+    // board reader's reason.
     static Result<Game> from_fen(std::string_view text, bool chess960);
-    // The board's FEN with the game's counters; en passant only when a legal capture exists.
+    // The same on fields already split; the error quotes the fields joined by single spaces.
+    static Result<Game> from_fen(std::span<const std::string_view> fields, bool chess960);
+    // The board's FEN; en passant only when a legal capture exists.
     std::string to_fen() const;
 
     std::vector<Move> legal_moves() const;
@@ -51,17 +55,16 @@ public:
     const Board& board() const { return board_; }
     // Positions since the last irreversible move, oldest first; the last is the current one.
     const std::vector<Board>& history() const { return history_; }
-    std::uint32_t halfmove() const { return halfmove_; }
-    std::uint32_t fullmove() const { return fullmove_; }
+    // Plies since the last capture or pawn move, and the move number; both stop at 4294967295.
+    std::uint32_t halfmove() const { return board_.halfmove_clock(); }
+    std::uint32_t fullmove() const { return board_.fullmove_number(); }
     bool chess960() const { return chess960_; }
 
 private:
-    Game(Board board, std::uint32_t halfmove, std::uint32_t fullmove, bool chess960);
+    Game(Board board, bool chess960);
 
     Board board_;
     std::vector<Board> history_;
-    std::uint32_t halfmove_ = 0;
-    std::uint32_t fullmove_ = 1;
     bool chess960_ = false;
 };
 

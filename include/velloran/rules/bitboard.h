@@ -26,6 +26,8 @@ struct BitBoard {
     constexpr bool has_more_than_one() const { return (bits & (bits - 1)) != 0; }
     // The lowest square; the set must not be empty.
     constexpr Square first() const { return square_from_index(std::countr_zero(bits)); }
+    // The highest square; the set must not be empty.
+    constexpr Square last() const { return square_from_index(63 - std::countl_zero(bits)); }
 
     constexpr BitBoard operator|(BitBoard o) const { return BitBoard{bits | o.bits}; }
     constexpr BitBoard operator&(BitBoard o) const { return BitBoard{bits & o.bits}; }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,16 +17,10 @@
 
 namespace velloran {
 
-// Why a board-level FEN text was refused, in field order.
-enum class FenError : std::uint8_t {
-    InvalidBoard,
-    InvalidSideToMove,
-    InvalidCastlingRights,
-    InvalidEnPassant,
-    InvalidHalfMoveClock,
-    InvalidFullmoveNumber,
-    MissingField,
-    ExtraField,
+// Which en passant file a FEN text shows.
+enum class EnPassantText : std::uint8_t {
+    AsSet,   // the file that is set, so that the text reads back to an equal board
+    Usable,  // only a file that a pawn of the side to move can legally use
 };
 
 // One chess position. Every board handed out satisfies the invariants that `is_valid` and the
@@ -35,12 +30,20 @@ class Board {
 public:
     // The standard start position.
     static Board startpos();
-    // Reads a FEN text whose fields are separated by single spaces; `chess960` selects the
-    // castling letters (file letters instead of KQkq).
+    // The one FEN grammar, on fields already split: placement, side to move, castling, en
+    // passant, then optionally the halfmove clock and the fullmove number (0 and 1 when both
+    // are absent). The clocks are unsigned 32-bit decimals, each with an optional "+"; a
+    // fullmove number of 0 reads as 1. Castling letters are KQkq in standard mode and rook file
+    // letters in Chess960 mode, where K, Q, k and q also name the outermost rook of that back
+    // rank. Fails with the kind of the first field found wrong.
+    static Result<Board, FenError> from_fen(std::span<const std::string_view> fields,
+                                            bool chess960);
+    // The same on a text, cut into fields at runs of Unicode white space (`Words`); at most
+    // seven fields are looked at, so a long text costs no more than its first words.
     static Result<Board, FenError> from_fen(std::string_view text, bool chess960);
-    // Six fields; `chess960` selects the castling letters. The en passant field shows whatever
-    // file is set.
-    std::string write_fen(bool chess960) const;
+    // Six fields separated by single spaces; `chess960` selects the castling letters (file
+    // letters instead of KQkq).
+    std::string write_fen(bool chess960, EnPassantText en_passant = EnPassantText::AsSet) const;
     // Invariants 1 to 5: disjoint sets, at most 16 pieces and 8 pawns a side, one king each,
     // no pawn on rank 1 or 8, the side not to move not in check.
     bool is_valid() const;
@@ -69,15 +72,19 @@ public:
     std::optional<File> en_passant() const { return en_passant_; }
     // The en passant target square (rank 6 with White to move, rank 3 with Black), if any.
     std::optional<Square> en_passant_square() const;
-    std::uint8_t halfmove_clock() const { return halfmove_clock_; }
-    std::uint16_t fullmove_number() const { return fullmove_number_; }
+    // Plies since the last capture or pawn move, and the move number (at least 1); both stop
+    // at 4294967295.
+    std::uint32_t halfmove_clock() const { return halfmove_clock_; }
+    std::uint32_t fullmove_number() const { return fullmove_number_; }
     // Enemy pieces attacking the king of the side to move.
     BitBoard checkers() const { return checkers_; }
     // Pieces that alone shield the king of the side to move from an enemy slider.
     BitBoard pinned() const { return pinned_; }
     std::uint64_t hash() const { return hash_; }
-    // The hash without the en passant key, for comparing positions.
+    // The hash without the en passant key.
     std::uint64_t hash_without_en_passant() const;
+    // The en passant file when a pawn of the side to move can legally capture there.
+    std::optional<File> usable_en_passant() const;
 
     friend bool operator==(const Board&, const Board&) = default;
 
@@ -107,8 +114,8 @@ private:
     Color side_to_move_ = Color::White;
     std::array<CastlingRights, 2> castling_{};
     std::optional<File> en_passant_;
-    std::uint8_t halfmove_clock_ = 0;
-    std::uint16_t fullmove_number_ = 1;
+    std::uint32_t halfmove_clock_ = 0;
+    std::uint32_t fullmove_number_ = 1;
     BitBoard checkers_;
     BitBoard pinned_;
     std::uint64_t hash_ = 0;
