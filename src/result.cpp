@@ -15,25 +15,15 @@ std::string quoted(std::string_view text) {
 }
 
 CoreError chess(std::string message) {
-    return CoreError{ErrorKind::Chess, std::move(message), {}, {}, {}};
+    return CoreError{ErrorKind::Chess, std::move(message), {}};
 }
 
 }  // namespace
 
 std::string CoreError::render() const {
     switch (kind) {
-        case ErrorKind::Config:
-            return "Config(" + quoted(text) + ")";
-        case ErrorKind::Io:
-            return "Io(" + quoted(io.message()) + ")";
-        case ErrorKind::Engine:
-            return "Engine { engine: " + quoted(text) + ", detail: " + quoted(detail) + " }";
         case ErrorKind::Chess:
             return "Chess(" + quoted(text) + ")";
-        case ErrorKind::Opening:
-            return "Opening(" + quoted(text) + ")";
-        case ErrorKind::Log:
-            return "Log(" + quoted(text) + ")";
     }
     return {};
 }

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <variant>
 
@@ -22,20 +21,19 @@ enum class FenError : std::uint8_t {
     ExtraField,
 };
 
-// The variants of the core's error, in their fixed order.
-enum class ErrorKind : std::uint8_t { Config, Io, Engine, Chess, Opening, Log };
+// The kinds of the core's error. Every failure of the chess core is `Chess`.
+enum class ErrorKind : std::uint8_t { Chess };
 
-// The core's error. Chess failures are `Chess` with one of the messages built by the helpers
-// below; `Engine` carries two texts, `Io` a system error code.
+// The core's error: "bad FEN '<text>'", "bad move '<text>'" or "illegal move '<text>'", built
+// only by the helpers below.
 struct CoreError {
     ErrorKind kind = ErrorKind::Chess;
-    std::string text;    // Config, Chess, Opening, Log; `engine` for Engine
-    std::string detail;  // Engine only
-    std::error_code io;  // Io only
-    // Chess errors of a FEN text: why the text was refused (the message does not say).
+    std::string text;
+    // Errors of a FEN text: why the text was refused (the message does not say).
     std::optional<FenError> fen_error;
 
-    // The variant name and its payload: Chess("bad move 'x'"), Engine { engine: "a", detail: "b" }.
+    // The kind and its text, for internal faults that have to show one: Chess("bad move 'x'"),
+    // with quotes and backslashes in the text escaped.
     std::string render() const;
 
     friend bool operator==(const CoreError&, const CoreError&) = default;

@@ -24,14 +24,14 @@ bool Board::is_valid() const {
     }
     if ((colors_[0] & colors_[1]).any() || all_pieces != occupied()) return false;
     for (const Color c : {Color::White, Color::Black}) {
-        if (popcount(pieces(c)) > 16) return false;
+        if (pieces(c).count() > 16) return false;
     }
     for (const Color c : {Color::White, Color::Black}) {
-        if (popcount(pieces(c, Piece::King)) != 1) return false;
+        if (pieces(c, Piece::King).count() != 1) return false;
     }
     const BitBoard edge_ranks = BitBoard::of_rank(Rank::One) | BitBoard::of_rank(Rank::Eight);
     for (const Color c : {Color::White, Color::Black}) {
-        if (popcount(pieces(c, Piece::Pawn)) > 8) return false;
+        if (pieces(c, Piece::Pawn).count() > 8) return false;
     }
     if ((pieces(Piece::Pawn) & edge_ranks).any()) return false;
     const Color waiting = ~side_to_move_;

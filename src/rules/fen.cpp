@@ -103,7 +103,7 @@ Result<Board, FenError> Board::from_fen(std::span<const std::string_view> fields
 
     if (!board.is_valid()) return FenError::InvalidBoard;
     board.update_check_sets();
-    if (popcount(board.checkers_) > 2) return FenError::InvalidBoard;
+    if (board.checkers_.count() > 2) return FenError::InvalidBoard;
 
     if (fields[2] != "-") {
         if (fields[2].empty()) return FenError::InvalidCastlingRights;

@@ -1,5 +1,7 @@
 #include "velloran/rules/movegen.h"
 
+#include <bit>
+
 #include "rules/attacks.h"
 #include "rules/board_internal.h"
 #include "velloran/rules/board.h"
@@ -186,22 +188,19 @@ std::size_t extra_promotion_moves(const PieceMoves* first, const PieceMoves* las
     std::size_t extra = 0;
     for (const PieceMoves* group = first; group != last; ++group) {
         if (group->piece == Piece::Pawn) {
-            extra += 3 * static_cast<std::size_t>(popcount(group->to & PromotionRanks));
+            extra += 3 * static_cast<std::size_t>((group->to & PromotionRanks).count());
         }
     }
     return extra;
 }
 
-std::size_t count_portable(const PieceMoves* first, const PieceMoves* last) {
-    // Per-byte population counts summed in eight byte lanes (at most 8 per group and 20
-    // groups, so no lane overflows), widened to 16-bit lanes and added up once at the end.
+// Per-byte population counts summed in eight byte lanes (at most 8 per group and 20 groups, so
+// no lane overflows), widened to 16-bit lanes and added up once at the end.
+std::size_t count_bytewise(const PieceMoves* first, const PieceMoves* last) {
     std::uint64_t lanes = 0;
     std::uint64_t promoting = 0;
     for (const PieceMoves* group = first; group != last; ++group) {
-        std::uint64_t x = group->to.bits;
-        x -= (x >> 1) & 0x5555555555555555ULL;
-        x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-        lanes += (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        lanes += byte_popcounts(group->to.bits);
         promoting |= group->piece == Piece::Pawn ? group->to.bits & PromotionRanks.bits : 0;
     }
     lanes = (lanes & 0x00FF00FF00FF00FFULL) + ((lanes >> 8) & 0x00FF00FF00FF00FFULL);
@@ -209,9 +208,19 @@ std::size_t count_portable(const PieceMoves* first, const PieceMoves* last) {
     return promoting == 0 ? total : total + extra_promotion_moves(first, last);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
-__attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves* first,
-                                                                const PieceMoves* last) {
+// Where the count instruction can be used: always when the target has it, after a check of the
+// processor on x86-64 without it (the baseline target lacks it, almost every processor running
+// this has it), never with VELLORAN_PORTABLE_BITS.
+#if !defined(VELLORAN_PORTABLE_BITS) && defined(__POPCNT__)
+#define VELLORAN_COUNT_INSTRUCTION
+#elif !defined(VELLORAN_PORTABLE_BITS) && defined(__x86_64__) && defined(__GNUC__)
+#define VELLORAN_COUNT_INSTRUCTION __attribute__((target("popcnt")))
+#define VELLORAN_COUNT_INSTRUCTION_AT_RUN_TIME
+#endif
+
+#ifdef VELLORAN_COUNT_INSTRUCTION
+VELLORAN_COUNT_INSTRUCTION std::size_t count_by_instruction(const PieceMoves* first,
+                                                            const PieceMoves* last) {
     // Pawn groups come first (pushes, then en passant captures).
     std::size_t total = 0;
     std::uint64_t pawn_destinations = 0;
@@ -231,8 +240,7 @@ __attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves
 
 std::size_t PieceMoves::move_count() const {
     const BitBoard promoting = piece == Piece::Pawn ? to & PromotionRanks : BitBoard{};
-    return static_cast<std::size_t>(popcount(to))
-           + 3 * static_cast<std::size_t>(popcount(promoting));
+    return static_cast<std::size_t>(to.count()) + 3 * static_cast<std::size_t>(promoting.count());
 }
 
 void PieceMoves::expand_into(std::vector<Move>& moves) const {
@@ -247,13 +255,16 @@ void PieceMoves::expand_into(std::vector<Move>& moves) const {
 }
 
 std::size_t PieceMovesList::move_count() const {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
-    // The baseline x86-64 target has no population count instruction, but almost every
-    // processor running this has one; counting is most of the work at the leaves of a perft.
+    // Counting is most of the work at the leaves of a perft.
+#if defined(VELLORAN_COUNT_INSTRUCTION_AT_RUN_TIME)
     static const bool has_popcnt = __builtin_cpu_supports("popcnt");
-    if (has_popcnt) return count_with_popcnt(begin(), end());
+    if (has_popcnt) return count_by_instruction(begin(), end());
+    return count_bytewise(begin(), end());
+#elif defined(VELLORAN_COUNT_INSTRUCTION)
+    return count_by_instruction(begin(), end());
+#else
+    return count_bytewise(begin(), end());
 #endif
-    return count_portable(begin(), end());
 }
 
 PieceMovesList Board::legal_piece_moves() const {

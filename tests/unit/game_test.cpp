@@ -266,11 +266,5 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
     }
 }
 
-TEST(CoreError, RendersVariantAndPayload) {
-    EXPECT_EQ(illegal_move("e2e5").render(), "Chess(\"illegal move 'e2e5'\")");
-    const CoreError engine{ErrorKind::Engine, "a", "b", {}, {}};
-    EXPECT_EQ(engine.render(), "Engine { engine: \"a\", detail: \"b\" }");
-}
-
 }  // namespace
 }  // namespace velloran

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,6 +64,20 @@ TEST(AttackTables, SliderLookupsMatchTheRayWalk) {
                 << to_string(square) << ' ' << occupied.bits;
         }
     }
+}
+
+TEST(BitBoard, CountsLikeTheLibrary) {
+    // The portable count (forced by VELLORAN_PORTABLE_BITS) and the instruction agree.
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    for (int i = 0; i < 10000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const std::uint64_t x = i % 3 == 0 ? state & (state >> 3) : state;
+        ASSERT_EQ(BitBoard{x}.count(), std::popcount(x)) << x;
+    }
+    EXPECT_EQ(BitBoard{~std::uint64_t{0}}.count(), 64);
+    EXPECT_EQ(BitBoard{}.count(), 0);
 }
 
 TEST(AttackTables, BetweenAndLineFollowTheGeometry) {
