@@ -14,9 +14,7 @@ std::string quoted(std::string_view text) {
     return out + "\"";
 }
 
-CoreError chess(std::string message) {
-    return CoreError{ErrorKind::Chess, std::move(message), {}};
-}
+CoreError chess(std::string message) { return CoreError{ErrorKind::Chess, std::move(message), {}}; }
 
 }  // namespace
 

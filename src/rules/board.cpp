@@ -34,8 +34,10 @@ bool Board::is_valid() const {
         if (pieces(c, Piece::Pawn).count() > 8) return false;
     }
     if ((pieces(Piece::Pawn) & edge_ranks).any()) return false;
-    const Color waiting = ~side_to_move_;
-    return check_sets(*this, side_to_move_, king_square(waiting)).checkers.empty();
+    // The side not to move is not in check, by a king either: kings never stand side by side.
+    const Square waiting_king = king_square(~side_to_move_);
+    return check_sets(*this, side_to_move_, waiting_king).checkers.empty()
+           && (king_attacks(waiting_king) & pieces(side_to_move_, Piece::King)).empty();
 }
 
 std::optional<Piece> Board::piece_at(Square s) const {
@@ -76,7 +78,8 @@ std::uint64_t Board::hash_without_en_passant() const {
 std::optional<File> Board::usable_en_passant() const {
     const std::optional<Square> target = en_passant_square();
     if (!target) return std::nullopt;
-    for (const Square from : pawn_attacks(~side_to_move_, *target) & pieces(side_to_move_, Piece::Pawn)) {
+    for (const Square from :
+         pawn_attacks(~side_to_move_, *target) & pieces(side_to_move_, Piece::Pawn)) {
         if (is_legal(Move{from, *target, std::nullopt})) return en_passant_;
     }
     return std::nullopt;

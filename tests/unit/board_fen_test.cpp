@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"4k3/8/8/8/8/NNNNNNNN/NNNNNNNN/4K3 w - - 0 1", false, FenError::InvalidBoard},
         // The side not to move is in check.
         Refusal{"k7/8/8/8/8/8/8/R3K3 w - - 0 1", false, FenError::InvalidBoard},
+        // Kings side by side: each is in check by the other.
+        Refusal{"8/8/8/8/8/8/8/Kk6 w - - 0 1", false, FenError::InvalidBoard},
+        Refusal{"8/8/8/8/8/8/1k6/K7 b - - 0 1", false, FenError::InvalidBoard},
         // Three checkers.
         Refusal{"4r2k/8/8/8/1b6/3n4/8/4K3 w - - 0 1", false, FenError::InvalidBoard},
         Refusal{"4k3/8/8/8/8/8/8/4K2 w - - 0 1", false, FenError::InvalidBoard},
@@ -79,8 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"4k3/8/8/8/8/8/8/4K3 W - - 0 1", false, FenError::InvalidSideToMove},
         Refusal{"4k3/8/8/8/8/8/8/4K3 wb - - 0 1", false, FenError::InvalidSideToMove},
         Refusal{"4k3/8/8/8/8/8/8/4K3 - - - 0 1", false, FenError::InvalidSideToMove},
-        Refusal{"", false, FenError::MissingField},
-        Refusal{" \t ", false, FenError::MissingField},
+        Refusal{"", false, FenError::MissingField}, Refusal{" \t ", false, FenError::MissingField},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w", false, FenError::MissingField},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w -", false, FenError::MissingField},
         // Clocks come both or neither.
@@ -97,10 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"4k3/8/8/8/8/8/8/4K3 w - - -1 1", false, FenError::InvalidHalfMoveClock},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w - - + 1", false, FenError::InvalidHalfMoveClock},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w - - ++1 1", false, FenError::InvalidHalfMoveClock},
-        Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 4294967296 1", false,
-                FenError::InvalidHalfMoveClock},
-        Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 0 4294967296", false,
-                FenError::InvalidFullmoveNumber},
+        Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 4294967296 1", false, FenError::InvalidHalfMoveClock},
+        Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 0 4294967296", false, FenError::InvalidFullmoveNumber},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 0 -1", false, FenError::InvalidFullmoveNumber},
         Refusal{"4k3/8/8/8/8/8/8/4K3 w - - 0 1x", false, FenError::InvalidFullmoveNumber}));
 
@@ -154,7 +154,9 @@ TEST(BoardFromFen, ReadsKqInChess960ModeAsTheOutermostRooks) {
 
 TEST(BoardFromFen, CutsFieldsAtAnyRunOfWhiteSpace) {
     const Board plain = read("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
-    EXPECT_EQ(read("\t r3k2r/8/8/8/8/8/8/R3K2R\t\tw  KQkq\xC2\xA0-\xE3\x80\x80" "0 1 \n"), plain);
+    EXPECT_EQ(read("\t r3k2r/8/8/8/8/8/8/R3K2R\t\tw  KQkq\xC2\xA0-\xE3\x80\x80"
+                   "0 1 \n"),
+              plain);
 }
 
 TEST(BoardFromFen, ReadsTheFieldsItIsGiven) {
@@ -218,6 +220,8 @@ TEST(BoardWriteFen, RoundTripsRunsSideAndEnPassant) {
 TEST(BoardIsValid, HoldsForEveryBoardRead) {
     EXPECT_TRUE(Board::startpos().is_valid());
     EXPECT_TRUE(read("4r2k/8/8/8/1b6/8/8/4K3 w - - 0 1").is_valid());
+    // One empty square between the kings is enough.
+    EXPECT_TRUE(read("8/8/8/8/8/8/8/K1k5 w - - 0 1").is_valid());
 }
 
 TEST(BoardQueries, ReportPiecesColoursAndKings) {

@@ -56,6 +56,21 @@ TEST(GameFromFen, ErrorCarriesTheReadersReason) {
               FenError::InvalidBoard);
 }
 
+TEST(GameFromFen, RefusesKingsSideBySide) {
+    // Accepted once, the engine then answered the capture of a king and aborted on the next
+    // request.
+    for (const std::string_view fen :
+         {"8/8/8/8/8/8/8/Kk6 w - - 0 1", "8/8/8/8/8/8/8/Kk6 b - - 0 1",
+          "8/8/8/8/3k4/4K3/8/8 w - - 0 1", "8/8/8/8/3K4/4k3/8/8 b - - 0 1"}) {
+        for (const bool chess960 : {false, true}) {
+            const auto game = Game::from_fen(fen, chess960);
+            ASSERT_FALSE(game.has_value()) << fen;
+            EXPECT_EQ(game.error().text, "bad FEN '" + std::string(fen) + "'");
+            EXPECT_EQ(game.error().fen_error, FenError::InvalidBoard);
+        }
+    }
+}
+
 TEST(GameFromFen, ReadsFieldsAlreadySplit) {
     const std::array<std::string_view, 6> fields{"4k3/8/8/8/8/8/8/R3K3", "w", "Q", "-", "3", "9"};
     const auto game = Game::from_fen(fields, false);

@@ -45,7 +45,7 @@ public:
     // letters instead of KQkq).
     std::string write_fen(bool chess960, EnPassantText en_passant = EnPassantText::AsSet) const;
     // Invariants 1 to 5: disjoint sets, at most 16 pieces and 8 pawns a side, one king each,
-    // no pawn on rank 1 or 8, the side not to move not in check.
+    // no pawn on rank 1 or 8, the side not to move not in check (kings not side by side).
     bool is_valid() const;
 
     // All legal moves of the side to move, in generation order (groups expanded in order).
