@@ -86,6 +86,10 @@ Result<Move> Game::parse_move(std::string_view text) const {
     return velloran::parse_move(board_, text, chess960_);
 }
 
+Move Game::move_read_back(Move move) const {
+    return velloran::move_read_back(board_, move, chess960_);
+}
+
 bool same_position(const Board& a, const Board& b) {
     if (a.hash_without_en_passant() != b.hash_without_en_passant()) return false;
     for (const Piece p :

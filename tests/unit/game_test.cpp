@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "games.h"
+#include "perft.h"
 
 namespace velloran {
 namespace {
@@ -232,33 +233,6 @@ TEST(GameStatus, MateAndStalemateComeFirst) {
     EXPECT_EQ(read_game("4k3/4P3/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Stalemate);
 }
 
-// A Chess960 start position from a number, by the usual placement rules.
-std::string chess960_start(unsigned n) {
-    std::string rank(8, ' ');
-    rank[2 * (n % 4) + 1] = 'b';
-    n /= 4;
-    rank[std::size_t{2} * (n % 4)] = 'b';
-    n /= 4;
-    const auto place_nth_free = [&](unsigned nth, char piece) {
-        for (char& square : rank) {
-            if (square == ' ' && nth-- == 0) {
-                square = piece;
-                return;
-            }
-        }
-    };
-    place_nth_free(n % 6, 'q');
-    n /= 6;
-    static constexpr int Knights[10][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
-                                           {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
-    place_nth_free(static_cast<unsigned>(Knights[n % 10][1]), 'n');
-    place_nth_free(static_cast<unsigned>(Knights[n % 10][0]), 'n');
-    for (const char piece : {'r', 'k', 'r'}) place_nth_free(0, piece);
-    std::string upper = rank;
-    for (char& c : upper) c = static_cast<char>(c - 'a' + 'A');
-    return rank + "/pppppppp/8/8/8/8/PPPPPPPP/" + upper + " w KQkq - 0 1";
-}
-
 TEST(GameFen, RandomPlayoutsRoundTrip) {
     std::uint64_t state = 12345;
     const auto next = [&](std::uint64_t bound) {
@@ -267,8 +241,9 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
     };
     for (unsigned playout = 0; playout < 400; ++playout) {
         const bool chess960 = playout % 2 == 1;
-        Game game = chess960 ? read_game(chess960_start(static_cast<unsigned>(next(960))), true)
-                             : Game::new_game();
+        Game game = chess960
+                        ? read_game(testing::chess960_start(static_cast<unsigned>(next(960))), true)
+                        : Game::new_game();
         for (int ply = 0; ply < 120 && game.status() == GameStatus::Ongoing; ++ply) {
             const std::vector<Move> moves = game.legal_moves();
             game.play(moves[next(moves.size())]);

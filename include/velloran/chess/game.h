@@ -49,8 +49,14 @@ public:
     // The move as text: king-onto-rook castling in Chess960 games, the king's two-square move
     // in standard games.
     std::string move_text(Move move) const;
-    // The legal move the text names, or "bad move '<text>'" / "illegal move '<text>'".
+    // The legal move the text names, or "bad move '<text>'" / "illegal move '<text>'". In
+    // standard games the king's square then the g- or c-file square of its rank also names
+    // castling, unless it is a legal king step as written.
     Result<Move> parse_move(std::string_view text) const;
+    // The legal move that `move_text(move)` names when sent back: `move` itself, except a
+    // standard castling whose text is also a legal king step (a king on d1 castling long writes
+    // d1c1), which names that step. Never fails; a move that is not legal comes back unchanged.
+    Move move_read_back(Move move) const;
 
     const Board& board() const { return board_; }
     // Positions since the last irreversible move, oldest first; the last is the current one.
