@@ -1,7 +1,8 @@
 #include "velloran/chess/game.h"
 
-#include <algorithm>
 #include <cassert>
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,8 @@ bool insufficient_material(const Board& board) {
 
 }  // namespace
 
-Game::Game(Board board, bool chess960) : board_(board), history_{board_}, chess960_(chess960) {}
+Game::Game(Board board, bool chess960)
+    : board_(board), repetitions_{{board.position_key(), 1}}, chess960_(chess960) {}
 
 Game Game::new_game() { return Game(Board::startpos(), false); }
 
@@ -58,9 +60,18 @@ std::vector<Move> Game::legal_moves() const { return board_.legal_moves(); }
 void Game::play(Move move) {
     assert(board_.is_legal(move));
     board_.play(move);
-    // A capture or pawn move has reset the clock: no earlier position can come back.
-    if (board_.halfmove_clock() == 0) history_.clear();
-    history_.push_back(board_);
+    if (board_.halfmove_clock() == 0) {
+        // A capture or pawn move: no earlier position can come back. Clearing costs the table's
+        // bucket count, so a table that a long reversible stretch has grown is dropped instead.
+        constexpr std::size_t SmallTable = 64;
+        if (repetitions_.bucket_count() > SmallTable) {
+            repetitions_ = {};
+        } else {
+            repetitions_.clear();
+        }
+    }
+    std::uint32_t& seen = repetitions_[board_.position_key()];
+    if (seen != std::numeric_limits<std::uint32_t>::max()) ++seen;
 }
 
 GameStatus Game::status() const {
@@ -68,14 +79,19 @@ GameStatus Game::status() const {
         return board_.checkers().any() ? GameStatus::Checkmate : GameStatus::Stalemate;
     }
     if (insufficient_material(board_)) return GameStatus::InsufficientMaterial;
-    const auto repetitions = std::count_if(
-        history_.begin(), history_.end(), [&](const Board& b) { return same_position(b, board_); });
+    const std::uint32_t repetitions = repetition_count();
     if (repetitions >= 5) return GameStatus::FivefoldRepetition;
     const std::uint32_t halfmove = board_.halfmove_clock();
     if (halfmove >= 150) return GameStatus::SeventyFiveMoveRule;
     if (repetitions >= 3) return GameStatus::ThreefoldRepetition;
     if (halfmove >= 100) return GameStatus::FiftyMoveRule;
     return GameStatus::Ongoing;
+}
+
+std::uint32_t Game::repetition_count() const {
+    const auto found = repetitions_.find(board_.position_key());
+    assert(found != repetitions_.end());
+    return found->second;
 }
 
 std::string Game::move_text(Move move) const {

@@ -85,6 +85,12 @@ std::optional<File> Board::usable_en_passant() const {
     return std::nullopt;
 }
 
+std::uint64_t Board::position_key() const {
+    const std::optional<File> usable = usable_en_passant();
+    return usable ? hash_without_en_passant() ^ Zobrist.en_passant[index(*usable)]
+                  : hash_without_en_passant();
+}
+
 bool Board::is_legal(Move move) const {
     const Color us = side_to_move_;
     const BitBoard own = colors_[index(us)];

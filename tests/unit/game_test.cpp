@@ -29,7 +29,7 @@ TEST(GameNew, IsTheStandardStartPosition) {
     const Game game = Game::new_game();
     EXPECT_EQ(game.to_fen(), StartFen);
     EXPECT_FALSE(game.chess960());
-    EXPECT_EQ(game.history().size(), 1u);
+    EXPECT_EQ(game.repetition_count(), 1u);
     EXPECT_EQ(game.legal_moves().size(), 20u);
 }
 
@@ -154,21 +154,17 @@ TEST(GamePlay, CountsFromThePositionBeforeTheMove) {
     play_all(game, {"g8f6"});
     EXPECT_EQ(game.halfmove(), 2u);
     EXPECT_EQ(game.fullmove(), 2u);
-    EXPECT_EQ(game.history().size(), 3u);
     play_all(game, {"e2e4"});
     EXPECT_EQ(game.halfmove(), 0u);
-    EXPECT_EQ(game.history().size(), 1u);
 }
 
 TEST(GamePlay, CastlingIsReversibleAndCapturesAreNot) {
     Game game = read_game("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 5 10");
     play_all(game, {"e1g1"});
     EXPECT_EQ(game.halfmove(), 6u);
-    EXPECT_EQ(game.history().size(), 2u);
     play_all(game, {"a8a1"});
     EXPECT_EQ(game.halfmove(), 0u);
     EXPECT_EQ(game.fullmove(), 11u);
-    EXPECT_EQ(game.history().size(), 1u);
 }
 
 TEST(GamePlay, CountersSaturate) {
@@ -191,12 +187,55 @@ TEST(GameStatus, RepetitionsByKnightShuffles) {
     EXPECT_EQ(game.status(), GameStatus::FivefoldRepetition);
 }
 
+TEST(GameStatus, RepetitionCountOfALongShuffle) {
+    // Every position is counted in a table, so a long game costs no more per ply: after n
+    // cycles the start position has stood n + 1 times, the others n times.
+    Game game = Game::new_game();
+    const std::vector<std::string> cycle{"g1f3", "g8f6", "f3g1", "f6g8"};
+    std::vector<Move> moves;
+    for (const std::string& text : cycle) {
+        moves.push_back(game.parse_move(text).value());
+        game.play(moves.back());
+    }
+    ASSERT_EQ(game.repetition_count(), 2u);
+    for (int ply = 4; ply < 40000; ++ply) game.play(moves[ply % 4]);
+    EXPECT_EQ(game.repetition_count(), 10001u);
+    EXPECT_EQ(game.halfmove(), 40000u);
+    EXPECT_EQ(game.status(), GameStatus::FivefoldRepetition);
+    game.play(moves[0]);
+    EXPECT_EQ(game.repetition_count(), 10001u);
+}
+
 TEST(GameStatus, IrreversibleMoveForgetsEarlierPositions) {
     Game game = Game::new_game();
     play_all(game, {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"});
     ASSERT_EQ(game.status(), GameStatus::ThreefoldRepetition);
     play_all(game, {"e2e3", "e7e6", "g1f3", "g8f6", "f3g1", "f6g8"});
     EXPECT_EQ(game.status(), GameStatus::Ongoing);
+    EXPECT_EQ(game.repetition_count(), 2u);
+    // A capture clears the table too.
+    Game capture = read_game("4k3/8/8/8/8/8/n7/R3K1N1 w - - 0 1");
+    play_all(capture, {"g1f3", "e8d8", "f3g1", "d8e8", "a1a2"});
+    EXPECT_EQ(capture.repetition_count(), 1u);
+}
+
+TEST(GameEquality, ComparesBoardModeAndPositionsSeen) {
+    Game a = Game::new_game();
+    Game b = a;
+    EXPECT_EQ(a, b);
+    play_all(a, {"g1f3", "g8f6", "f3g1", "f6g8"});
+    // The same position, seen twice in one game (and with other counters).
+    EXPECT_EQ(a.board().position_key(), b.board().position_key());
+    EXPECT_NE(a, b);
+    Game c = b;
+    play_all(b, {"g1f3", "g8f6", "f3g1", "f6g8"});
+    EXPECT_EQ(a, b);
+    // The same board by another road has seen other positions.
+    play_all(c, {"b1c3", "b8c6", "c3b1", "c6b8"});
+    EXPECT_EQ(c.board(), a.board());
+    EXPECT_EQ(c.repetition_count(), a.repetition_count());
+    EXPECT_NE(c, a);
+    EXPECT_NE(read_game(std::string(StartFen), true), Game::new_game());
 }
 
 TEST(GameStatus, UnusableEnPassantDoesNotMakeADifferentPosition) {

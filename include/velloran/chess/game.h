@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "velloran/result.h"
@@ -25,8 +26,10 @@ enum class GameStatus : std::uint8_t {
 };
 
 // The game record the front end holds: the board (with the move counters), the Chess960 mode
-// (which decides castling letters and castling move text) and the positions since the last
-// capture or pawn move. A plain copyable value.
+// (which decides castling letters and castling move text) and how often each position since the
+// last capture or pawn move has stood on the board. A copyable value; a copy costs the distinct
+// positions since that move, and playing a move or asking the status costs the same at every
+// ply, however long the game.
 class Game {
 public:
     // The standard start position in standard mode.
@@ -42,9 +45,17 @@ public:
     std::string to_fen() const;
 
     std::vector<Move> legal_moves() const;
-    // Plays a legal move (from `legal_moves` or `parse_move`).
+    // Plays a legal move (from `legal_moves` or `parse_move`); anything else is a caller fault,
+    // asserted in debug builds.
     void play(Move move);
+    // The outcome of the current position: checkmate or stalemate, insufficient material,
+    // fivefold repetition, the 75-move rule, threefold repetition, the 50-move rule, in that
+    // order of precedence.
     GameStatus status() const;
+    // How often the current position has stood on the board since the last capture or pawn
+    // move, this time included: positions are the same when their placement, side to move,
+    // castling rights and usable en passant file are (`Board::position_key`).
+    std::uint32_t repetition_count() const;
 
     // The move as text: king-onto-rook castling in Chess960 games, the king's two-square move
     // in standard games.
@@ -59,18 +70,21 @@ public:
     Move move_read_back(Move move) const;
 
     const Board& board() const { return board_; }
-    // Positions since the last irreversible move, oldest first; the last is the current one.
-    const std::vector<Board>& history() const { return history_; }
     // Plies since the last capture or pawn move, and the move number; both stop at 4294967295.
     std::uint32_t halfmove() const { return board_.halfmove_clock(); }
     std::uint32_t fullmove() const { return board_.fullmove_number(); }
     bool chess960() const { return chess960_; }
 
+    // Same board, mode and positions seen since the last capture or pawn move.
+    friend bool operator==(const Game&, const Game&) = default;
+
 private:
     Game(Board board, bool chess960);
 
     Board board_;
-    std::vector<Board> history_;
+    // Occurrences of each position since the last capture or pawn move, by position key; the
+    // current position is always in it.
+    std::unordered_map<std::uint64_t, std::uint32_t> repetitions_;
     bool chess960_ = false;
 };
 

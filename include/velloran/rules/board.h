@@ -85,6 +85,10 @@ public:
     std::uint64_t hash_without_en_passant() const;
     // The en passant file when a pawn of the side to move can legally capture there.
     std::optional<File> usable_en_passant() const;
+    // The hash with the en passant key only for a usable en passant file: boards that are the
+    // same position for repetitions (placement, side to move, castling rights, usable en
+    // passant file) have the same key.
+    std::uint64_t position_key() const;
 
     friend bool operator==(const Board&, const Board&) = default;
 
