@@ -172,12 +172,12 @@ TEST(Notation, EveryMoveTextReadsBackAlongRandomGames) {
     };
     int displaced = 0;  // standard castlings by a king off the e-file
     int steps = 0;      // of which written as a king step
-    for (unsigned playout = 0; playout < 450; ++playout) {
+    for (unsigned playout = 0; playout < 300; ++playout) {
         const unsigned number = playout % 3 == 2 ? 518 : static_cast<unsigned>(next(960));
         const bool chess960 = playout % 3 == 0;
         const std::string start = testing::chess960_start(number);
         Game game = read_game(chess960 ? start : standard_rights(start), chess960);
-        for (int ply = 0; ply < 100; ++ply) {
+        for (int ply = 0; ply < 60; ++ply) {
             const std::vector<Move> moves = game.legal_moves();
             if (moves.empty()) break;
             for (const Move move : moves) {
