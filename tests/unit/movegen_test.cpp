@@ -384,7 +384,8 @@ std::string random_fen(std::uint64_t& state, bool chess960) {
         for (const std::string_view rights : {"KQkq", "Kk", "Qq", "-"}) {
             if (!castling && rights != "-") continue;
             for (const std::string& ep : {en_passant, std::string("-")}) {
-                const std::string text = placement + std::string(rights) + " " + ep + " 0 1";
+                std::string text = placement;
+                text.append(rights).append(" ").append(ep).append(" 0 1");
                 if (Board::from_fen(text, chess960).has_value()) return text;
             }
         }

@@ -35,7 +35,7 @@ public:
     // are absent). The clocks are unsigned 32-bit decimals, each with an optional "+"; a
     // fullmove number of 0 reads as 1. Castling letters are KQkq in standard mode and rook file
     // letters in Chess960 mode, where K, Q, k and q also name the outermost rook of that back
-    // rank. Fails with the kind of the first field found wrong.
+    // rank. Fails with the kind of the first field found wrong (a wrong number of fields first).
     static Result<Board, FenError> from_fen(std::span<const std::string_view> fields,
                                             bool chess960);
     // The same on a text, cut into fields at runs of Unicode white space (`Words`); at most
