@@ -57,8 +57,8 @@ public:
     // castling rights and usable en passant file are (`Board::position_key`).
     std::uint32_t repetition_count() const;
 
-    // The move as text: king-onto-rook castling in Chess960 games, the king's two-square move
-    // in standard games.
+    // The move as text: castling as the king onto its rook in Chess960 games, and in standard
+    // games as the king's square then the g- or c-file square of its rank (e1g1, d1c1).
     std::string move_text(Move move) const;
     // The legal move the text names, or "bad move '<text>'" / "illegal move '<text>'". In
     // standard games the king's square then the g- or c-file square of its rank also names
