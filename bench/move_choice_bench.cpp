@@ -36,7 +36,7 @@ void run_choices(benchmark::State& state, const Game& game, bool random) {
         auto choice = pawnlark::choose_move(game, generator, random);
         benchmark::DoNotOptimize(choice);
     }
-    state.counters["history"] = static_cast<double>(game.history().size());
+    state.counters["halfmove"] = static_cast<double>(game.halfmove());
     state.counters["candidates"] = static_cast<double>(game.legal_moves().size());
 }
 

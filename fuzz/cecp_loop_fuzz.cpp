@@ -74,8 +74,7 @@ void check_replies(const pawnlark::Command& command, const velloran::Game& befor
     const bool may_change = command.word() == "new" || command.word() == "setboard"
                             || command.word() == "usermove" || moved;
     if (!may_change) {
-        check(after.board() == before.board() && after.history() == before.history(),
-              "the game changed without a move", command.line);
+        check(after == before, "the game changed without a move", command.line);
     }
     if (command.word() == "usermove" && after.board() != before.board()) {
         // An accepted move is exactly the one the front end sent.

@@ -39,8 +39,7 @@ void check_replies(const pawnlark::Command& command, const velloran::Game& befor
     const bool searches =
         command.word() == "go" || command.word() == "stop" || command.word() == "ponderhit";
     if (searches) {
-        check(after.board() == before.board() && after.history() == before.history(),
-              "a search changed the game", command.line);
+        check(after == before, "a search changed the game", command.line);
     }
     std::optional<std::string> reported;
     for (const std::string& line : lines) {

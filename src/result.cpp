@@ -14,31 +14,23 @@ std::string quoted(std::string_view text) {
     return out + "\"";
 }
 
-CoreError chess(std::string message) {
-    return CoreError{ErrorKind::Chess, std::move(message), {}, {}};
-}
+CoreError chess(std::string message) { return CoreError{ErrorKind::Chess, std::move(message), {}}; }
 
 }  // namespace
 
 std::string CoreError::render() const {
     switch (kind) {
-        case ErrorKind::Config:
-            return "Config(" + quoted(text) + ")";
-        case ErrorKind::Io:
-            return "Io(" + quoted(io.message()) + ")";
-        case ErrorKind::Engine:
-            return "Engine { engine: " + quoted(text) + ", detail: " + quoted(detail) + " }";
         case ErrorKind::Chess:
             return "Chess(" + quoted(text) + ")";
-        case ErrorKind::Opening:
-            return "Opening(" + quoted(text) + ")";
-        case ErrorKind::Log:
-            return "Log(" + quoted(text) + ")";
     }
     return {};
 }
 
-CoreError bad_fen(std::string_view text) { return chess("bad FEN '" + std::string(text) + "'"); }
+CoreError bad_fen(std::string_view text, FenError reason) {
+    CoreError error = chess("bad FEN '" + std::string(text) + "'");
+    error.fen_error = reason;
+    return error;
+}
 CoreError bad_move(std::string_view text) { return chess("bad move '" + std::string(text) + "'"); }
 CoreError illegal_move(std::string_view text) {
     return chess("illegal move '" + std::string(text) + "'");

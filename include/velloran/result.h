@@ -1,31 +1,46 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 #include <variant>
 
 namespace velloran {
 
-// The variants of the core's error, in their fixed order.
-enum class ErrorKind : std::uint8_t { Config, Io, Engine, Chess, Opening, Log };
+// Why a FEN text was refused, in field order.
+enum class FenError : std::uint8_t {
+    InvalidBoard,
+    InvalidSideToMove,
+    InvalidCastlingRights,
+    InvalidEnPassant,
+    InvalidHalfMoveClock,
+    InvalidFullmoveNumber,
+    MissingField,
+    ExtraField,
+};
 
-// The core's error. Chess failures are `Chess` with one of the messages built by the helpers
-// below; `Engine` carries two texts, `Io` a system error code.
+// The kinds of the core's error. Every failure of the chess core is `Chess`.
+enum class ErrorKind : std::uint8_t { Chess };
+
+// The core's error: "bad FEN '<text>'", "bad move '<text>'" or "illegal move '<text>'", built
+// only by the helpers below.
 struct CoreError {
     ErrorKind kind = ErrorKind::Chess;
-    std::string text;    // Config, Chess, Opening, Log; `engine` for Engine
-    std::string detail;  // Engine only
-    std::error_code io;  // Io only
+    std::string text;
+    // Errors of a FEN text: why the text was refused (the message does not say).
+    std::optional<FenError> fen_error;
 
-    // The variant name and its payload: Chess("bad move 'x'"), Engine { engine: "a", detail: "b" }.
+    // The kind and its text, for internal faults that have to show one: Chess("bad move 'x'"),
+    // with quotes and backslashes in the text escaped.
     std::string render() const;
 
     friend bool operator==(const CoreError&, const CoreError&) = default;
 };
 
-CoreError bad_fen(std::string_view text);
+// "bad FEN '<text>'", carrying the reason.
+CoreError bad_fen(std::string_view text, FenError reason);
 CoreError bad_move(std::string_view text);
 CoreError illegal_move(std::string_view text);
 

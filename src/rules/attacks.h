@@ -4,27 +4,12 @@
 // tables for rooks and bishops, built on first use.
 
 #include <array>
-#include <bit>
 #include <cstdint>
 
 #include "velloran/rules/bitboard.h"
 #include "velloran/rules/types.h"
 
 namespace velloran {
-
-// Population count that stays inline without a hardware instruction: the library's fallback
-// is an out-of-line call, too slow for move counting.
-constexpr int popcount(std::uint64_t x) {
-#if defined(__POPCNT__)
-    return std::popcount(x);
-#else
-    x -= (x >> 1) & 0x5555555555555555ULL;
-    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-#endif
-}
-constexpr int popcount(BitBoard b) { return popcount(b.bits); }
 
 // The eight directions as (file step, rank step): the first four are the rook's, opposite
 // directions pair up as 2k and 2k + 1, and the even ones go up the square order.

@@ -1,4 +1,5 @@
-#include <charconv>
+#include <algorithm>
+#include <array>
 #include <limits>
 
 #include "rules/attacks.h"
@@ -9,28 +10,6 @@
 
 namespace velloran {
 namespace {
-
-// Cuts the text at every single space; consecutive spaces give empty fields.
-class FieldReader {
-public:
-    explicit FieldReader(std::string_view text) : rest_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (done_) return std::nullopt;
-        const std::size_t space = rest_.find(' ');
-        if (space == std::string_view::npos) {
-            done_ = true;
-            return rest_;
-        }
-        const std::string_view field = rest_.substr(0, space);
-        rest_.remove_prefix(space + 1);
-        return field;
-    }
-
-private:
-    std::string_view rest_;
-    bool done_ = false;
-};
 
 constexpr char ascii_lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -79,15 +58,13 @@ bool en_passant_consistent(const Board& board) {
 
 }  // namespace
 
-Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
+Result<Board, FenError> Board::from_fen(std::span<const std::string_view> fields, bool chess960) {
+    if (fields.size() > 6) return FenError::ExtraField;
+    if (fields.size() != 4 && fields.size() != 6) return FenError::MissingField;
     Board board;
-    board.fullmove_number_ = 0;
-    FieldReader fields(text);
 
-    const std::optional<std::string_view> placement = fields.next();
-    if (!placement) return FenError::MissingField;
     {
-        std::string_view rest = *placement;
+        std::string_view rest = fields[0];
         int rank = 7;
         for (;;) {
             const std::size_t slash = rest.find('/');
@@ -105,9 +82,8 @@ Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
                 if (!piece || file >= 8) return FenError::InvalidBoard;
                 const Color color = ascii_upper(c) ? Color::White : Color::Black;
                 const Square s = make_square(file_from_index(file), rank_from_index(rank));
-                board.pieces_[index(*piece)] |= BitBoard::from(s);
-                board.colors_[index(color)] |= BitBoard::from(s);
-                board.hash_ ^= piece_key(color, *piece, s);
+                // A square is never named twice: the file only grows along a rank text.
+                board.put_piece(color, *piece, s);
                 ++file;
             }
             if (file != 8) return FenError::InvalidBoard;
@@ -118,77 +94,78 @@ Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
         if (rank != -1) return FenError::InvalidBoard;
     }
 
-    const std::optional<std::string_view> side = fields.next();
-    if (!side) return FenError::MissingField;
-    if (*side == "b") {
+    if (fields[1] == "b") {
         board.side_to_move_ = Color::Black;
         board.hash_ ^= Zobrist.black_to_move;
-    } else if (*side != "w") {
+    } else if (fields[1] != "w") {
         return FenError::InvalidSideToMove;
     }
 
     if (!board.is_valid()) return FenError::InvalidBoard;
-    const CheckSets sets =
-        check_sets(board, ~board.side_to_move_, board.king_square(board.side_to_move_));
-    if (popcount(sets.checkers) > 2) return FenError::InvalidBoard;
-    board.checkers_ = sets.checkers;
-    board.pinned_ = sets.pinned;
+    board.update_check_sets();
+    if (board.checkers_.count() > 2) return FenError::InvalidBoard;
 
-    const std::optional<std::string_view> castling = fields.next();
-    if (!castling) return FenError::MissingField;
-    if (!castling->empty() && *castling != "-") {
-        for (const char c : *castling) {
+    if (fields[2] != "-") {
+        if (fields[2].empty()) return FenError::InvalidCastlingRights;
+        for (const char c : fields[2]) {
             const Color color = ascii_upper(c) ? Color::White : Color::Black;
             const char lower = ascii_lower(c);
             CastlingRights& rights = board.castling_[index(color)];
-            std::optional<File>* right = nullptr;
             File rook_file{};
             if (!chess960) {
                 if (lower != 'k' && lower != 'q') return FenError::InvalidCastlingRights;
-                right = lower == 'k' ? &rights.short_file : &rights.long_file;
                 rook_file = lower == 'k' ? File::H : File::A;
+            } else if (lower == 'k' || lower == 'q') {
+                // The outermost rook of that side's back rank, wherever the king stands.
+                const BitBoard rooks =
+                    board.pieces(color, Piece::Rook) & BitBoard::of_rank(back_rank(color));
+                if (rooks.empty()) return FenError::InvalidCastlingRights;
+                rook_file = file_of(lower == 'k' ? rooks.last() : rooks.first());
             } else {
                 if (lower < 'a' || lower > 'h') return FenError::InvalidCastlingRights;
                 rook_file = file_from_index(lower - 'a');
-                const File king_file = file_of(board.king_square(color));
-                right =
-                    index(rook_file) > index(king_file) ? &rights.short_file : &rights.long_file;
             }
-            if (right->has_value()) return FenError::InvalidCastlingRights;
-            *right = rook_file;
+            const File king_file = file_of(board.king_square(color));
+            std::optional<File>& right =
+                index(rook_file) > index(king_file) ? rights.short_file : rights.long_file;
+            if (right.has_value()) return FenError::InvalidCastlingRights;
+            right = rook_file;
             board.hash_ ^= Zobrist.castling[index(color)][index(rook_file)];
         }
         if (!castling_consistent(board)) return FenError::InvalidCastlingRights;
     }
 
-    const std::optional<std::string_view> en_passant = fields.next();
-    if (!en_passant) return FenError::MissingField;
-    if (*en_passant != "-") {
-        const std::optional<Square> target = parse_square(*en_passant);
+    if (fields[3] != "-") {
+        const std::optional<Square> target = parse_square(fields[3]);
         const Rank expected = board.side_to_move_ == Color::White ? Rank::Six : Rank::Three;
         if (!target || rank_of(*target) != expected) return FenError::InvalidEnPassant;
-        board.en_passant_ = file_of(*target);
-        board.hash_ ^= Zobrist.en_passant[index(file_of(*target))];
+        board.set_en_passant(file_of(*target));
         if (!en_passant_consistent(board)) return FenError::InvalidEnPassant;
     }
 
-    const std::optional<std::string_view> halfmove = fields.next();
-    if (!halfmove) return FenError::MissingField;
-    const std::optional<std::uint8_t> clock = parse_unsigned<std::uint8_t>(*halfmove);
-    if (!clock || *clock > 100) return FenError::InvalidHalfMoveClock;
-    board.halfmove_clock_ = *clock;
-
-    const std::optional<std::string_view> fullmove = fields.next();
-    if (!fullmove) return FenError::MissingField;
-    const std::optional<std::uint16_t> number = parse_unsigned<std::uint16_t>(*fullmove);
-    if (!number || *number == 0) return FenError::InvalidFullmoveNumber;
-    board.fullmove_number_ = *number;
-
-    if (fields.next()) return FenError::ExtraField;
+    if (fields.size() == 6) {
+        const std::optional<std::uint32_t> halfmove = parse_unsigned<std::uint32_t>(fields[4]);
+        if (!halfmove) return FenError::InvalidHalfMoveClock;
+        const std::optional<std::uint32_t> fullmove = parse_unsigned<std::uint32_t>(fields[5]);
+        if (!fullmove) return FenError::InvalidFullmoveNumber;
+        board.halfmove_clock_ = *halfmove;
+        board.fullmove_number_ = std::max(*fullmove, std::uint32_t{1});
+    }
     return board;
 }
 
-std::string Board::write_fen(bool chess960) const {
+Result<Board, FenError> Board::from_fen(std::string_view text, bool chess960) {
+    // A seventh field is refused anyway: stop there, whatever the text's length.
+    std::array<std::string_view, 7> fields{};
+    std::size_t count = 0;
+    for (const std::string_view field : Words(text)) {
+        fields[count++] = field;
+        if (count == fields.size()) break;
+    }
+    return from_fen(std::span(fields.data(), count), chess960);
+}
+
+std::string Board::write_fen(bool chess960, EnPassantText en_passant) const {
     std::string out;
     for (int rank = 7; rank >= 0; --rank) {
         int empty = 0;
@@ -226,8 +203,10 @@ std::string Board::write_fen(bool chess960) const {
     }
     out += rights.empty() ? "-" : rights;
     out += ' ';
-    const std::optional<Square> target = en_passant_square();
-    out += target ? to_string(*target) : "-";
+    const std::optional<File> shown =
+        en_passant == EnPassantText::AsSet ? en_passant_ : usable_en_passant();
+    const Rank target_rank = side_to_move_ == Color::White ? Rank::Six : Rank::Three;
+    out += shown ? to_string(make_square(*shown, target_rank)) : "-";
     out += ' ' + std::to_string(halfmove_clock_) + ' ' + std::to_string(fullmove_number_);
     return out;
 }

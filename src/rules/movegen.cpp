@@ -1,14 +1,14 @@
 #include "velloran/rules/movegen.h"
 
+#include <bit>
+
 #include "rules/attacks.h"
-#include "rules/zobrist.h"
-#include "velloran/fatal.h"
+#include "rules/board_internal.h"
 #include "velloran/rules/board.h"
 
 namespace velloran {
 namespace {
 
-constexpr BitBoard PromotionRanks = BitBoard{0xFF000000000000FFULL};
 constexpr BitBoard NotFileA = ~BitBoard::of_file(File::A);
 constexpr BitBoard NotFileH = ~BitBoard::of_file(File::H);
 
@@ -22,8 +22,8 @@ constexpr BitBoard relative_rank(Rank r) {
     return BitBoard::of_rank(Us == Color::White ? r : rank_from_index(7 - index(r)));
 }
 
-// The capture onto the en passant target from `from` leaves no slider aimed at the king. With
-// the board's invariants this also settles pins and answers a check by the advanced pawn.
+}  // namespace
+
 bool en_passant_allowed(const Board& board, Color us, Square king, Square from, Square target,
                         const std::uint64_t* table) {
     const Square captured = square_from_index(index(target) + (us == Color::White ? -8 : 8));
@@ -37,6 +37,8 @@ bool en_passant_allowed(const Board& board, Color us, Square king, Square from, 
     return (bishop_attacks(king, occupied, table) & (board.pieces(them, Piece::Bishop) | queens))
         .empty();
 }
+
+namespace {
 
 // Every square the enemy attacks with the king of `us` lifted off the board, so a slider
 // checking along a line also covers the square behind the king.
@@ -79,6 +81,8 @@ bool castling_path_clear(const Board& board, Square king, Square rook) {
     return (between(king, rook) & board.occupied()).empty();
 }
 
+}  // namespace
+
 BitBoard king_destinations(const Board& board, Color us, Square king, const std::uint64_t* table) {
     const BitBoard steps = king_attacks(king) & ~board.pieces(us);
     const CastlingRights& rights = board.castling(us);
@@ -100,6 +104,8 @@ BitBoard king_destinations(const Board& board, Color us, Square king, const std:
     }
     return to;
 }
+
+namespace {
 
 template <Color Us>
 void push_pawn_groups(PieceMovesList& list, BitBoard pawns, BitBoard empty, BitBoard enemy,
@@ -182,22 +188,19 @@ std::size_t extra_promotion_moves(const PieceMoves* first, const PieceMoves* las
     std::size_t extra = 0;
     for (const PieceMoves* group = first; group != last; ++group) {
         if (group->piece == Piece::Pawn) {
-            extra += 3 * static_cast<std::size_t>(popcount(group->to & PromotionRanks));
+            extra += 3 * static_cast<std::size_t>((group->to & PromotionRanks).count());
         }
     }
     return extra;
 }
 
-std::size_t count_portable(const PieceMoves* first, const PieceMoves* last) {
-    // Per-byte population counts summed in eight byte lanes (at most 8 per group and 20
-    // groups, so no lane overflows), widened to 16-bit lanes and added up once at the end.
+// Per-byte population counts summed in eight byte lanes (at most 8 per group and 20 groups, so
+// no lane overflows), widened to 16-bit lanes and added up once at the end.
+std::size_t count_bytewise(const PieceMoves* first, const PieceMoves* last) {
     std::uint64_t lanes = 0;
     std::uint64_t promoting = 0;
     for (const PieceMoves* group = first; group != last; ++group) {
-        std::uint64_t x = group->to.bits;
-        x -= (x >> 1) & 0x5555555555555555ULL;
-        x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-        lanes += (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+        lanes += byte_popcounts(group->to.bits);
         promoting |= group->piece == Piece::Pawn ? group->to.bits & PromotionRanks.bits : 0;
     }
     lanes = (lanes & 0x00FF00FF00FF00FFULL) + ((lanes >> 8) & 0x00FF00FF00FF00FFULL);
@@ -205,9 +208,19 @@ std::size_t count_portable(const PieceMoves* first, const PieceMoves* last) {
     return promoting == 0 ? total : total + extra_promotion_moves(first, last);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
-__attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves* first,
-                                                                const PieceMoves* last) {
+// Where the count instruction can be used: always when the target has it, after a check of the
+// processor on x86-64 without it (the baseline target lacks it, almost every processor running
+// this has it), never with VELLORAN_PORTABLE_BITS.
+#if !defined(VELLORAN_PORTABLE_BITS) && defined(__POPCNT__)
+#define VELLORAN_COUNT_INSTRUCTION
+#elif !defined(VELLORAN_PORTABLE_BITS) && defined(__x86_64__) && defined(__GNUC__)
+#define VELLORAN_COUNT_INSTRUCTION __attribute__((target("popcnt")))
+#define VELLORAN_COUNT_INSTRUCTION_AT_RUN_TIME
+#endif
+
+#ifdef VELLORAN_COUNT_INSTRUCTION
+VELLORAN_COUNT_INSTRUCTION std::size_t count_by_instruction(const PieceMoves* first,
+                                                            const PieceMoves* last) {
     // Pawn groups come first (pushes, then en passant captures).
     std::size_t total = 0;
     std::uint64_t pawn_destinations = 0;
@@ -227,8 +240,7 @@ __attribute__((target("popcnt"))) std::size_t count_with_popcnt(const PieceMoves
 
 std::size_t PieceMoves::move_count() const {
     const BitBoard promoting = piece == Piece::Pawn ? to & PromotionRanks : BitBoard{};
-    return static_cast<std::size_t>(popcount(to))
-           + 3 * static_cast<std::size_t>(popcount(promoting));
+    return static_cast<std::size_t>(to.count()) + 3 * static_cast<std::size_t>(promoting.count());
 }
 
 void PieceMoves::expand_into(std::vector<Move>& moves) const {
@@ -243,13 +255,16 @@ void PieceMoves::expand_into(std::vector<Move>& moves) const {
 }
 
 std::size_t PieceMovesList::move_count() const {
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__POPCNT__)
-    // The baseline x86-64 target has no population count instruction, but almost every
-    // processor running this has one; counting is most of the work at the leaves of a perft.
+    // Counting is most of the work at the leaves of a perft.
+#if defined(VELLORAN_COUNT_INSTRUCTION_AT_RUN_TIME)
     static const bool has_popcnt = __builtin_cpu_supports("popcnt");
-    if (has_popcnt) return count_with_popcnt(begin(), end());
+    if (has_popcnt) return count_by_instruction(begin(), end());
+    return count_bytewise(begin(), end());
+#elif defined(VELLORAN_COUNT_INSTRUCTION)
+    return count_by_instruction(begin(), end());
+#else
+    return count_bytewise(begin(), end());
 #endif
-    return count_portable(begin(), end());
 }
 
 PieceMovesList Board::legal_piece_moves() const {
@@ -263,212 +278,6 @@ std::vector<Move> Board::legal_moves() const {
     moves.reserve(groups.move_count());
     for (const PieceMoves& group : groups) group.expand_into(moves);
     return moves;
-}
-
-bool Board::is_legal(Move move) const {
-    const Color us = side_to_move_;
-    const BitBoard own = colors_[index(us)];
-    if (!own.contains(move.from)) return false;
-    const std::uint64_t* table = slider_table();
-    const Piece piece = *piece_at(move.from);
-    const Square king = king_square(us);
-    const BitBoard to = BitBoard::from(move.to);
-
-    if (piece == Piece::King) {
-        // Castling is the king onto its own rook, so the generator's set decides both kinds.
-        return !move.promotion && king_destinations(*this, us, king, table).contains(move.to);
-    }
-
-    const BitBoard occupied = this->occupied();
-    const BitBoard enemy = colors_[index(~us)];
-    const std::optional<Square> ep = en_passant_square();
-    if (piece == Piece::Pawn && ep && move.to == *ep && pawn_attacks(us, move.from).contains(*ep)) {
-        return !move.promotion && !checkers_.has_more_than_one()
-               && en_passant_allowed(*this, us, king, move.from, *ep, table);
-    }
-    if (pinned_.contains(move.from) && !line(king, move.from).contains(move.to)) return false;
-    if (checkers_.has_more_than_one()) return false;
-    if (checkers_.any() && !((between(king, checkers_.first()) | checkers_) & to).any()) {
-        return false;
-    }
-
-    BitBoard reach;
-    switch (piece) {
-        case Piece::Pawn: {
-            const bool last_rank = PromotionRanks.contains(move.to);
-            const bool promotes =
-                move.promotion && *move.promotion != Piece::Pawn && *move.promotion != Piece::King;
-            if (last_rank != promotes || (move.promotion && !promotes)) return false;
-            const BitBoard empty = ~occupied;
-            const BitBoard from = BitBoard::from(move.from);
-            BitBoard one;
-            BitBoard two;
-            if (us == Color::White) {
-                one = forward<Color::White>(from) & empty;
-                two = forward<Color::White>(one & relative_rank<Color::White>(Rank::Three)) & empty;
-            } else {
-                one = forward<Color::Black>(from) & empty;
-                two = forward<Color::Black>(one & relative_rank<Color::Black>(Rank::Three)) & empty;
-            }
-            return ((one | two | (pawn_attacks(us, move.from) & enemy)) & to).any();
-        }
-        case Piece::Knight:
-            reach = knight_attacks(move.from);
-            break;
-        case Piece::Bishop:
-            reach = bishop_attacks(move.from, occupied, table);
-            break;
-        case Piece::Rook:
-            reach = rook_attacks(move.from, occupied, table);
-            break;
-        case Piece::Queen:
-            reach = bishop_attacks(move.from, occupied, table)
-                    | rook_attacks(move.from, occupied, table);
-            break;
-        case Piece::King:
-            return false;
-    }
-    return !move.promotion && (reach & ~own & to).any();
-}
-
-void Board::play(Move move) {
-    const Color us = side_to_move_;
-    const Color them = ~us;
-    checkers_ = BitBoard{};
-    pinned_ = BitBoard{};
-
-    const BitBoard from = BitBoard::from(move.from);
-    const BitBoard to = BitBoard::from(move.to);
-    if (!occupied().contains(move.from)) fatal(MissingPieceMessage);
-    int moving = 0;
-    while (!pieces_[moving].contains(move.from)) ++moving;
-    const auto piece = static_cast<Piece>(moving);
-
-    const bool capture = colors_[index(them)].contains(move.to);
-    if (piece == Piece::Pawn || capture) {
-        halfmove_clock_ = 0;
-    } else if (halfmove_clock_ < 100) {
-        ++halfmove_clock_;
-    }
-    if (us == Color::Black && fullmove_number_ < 65535) ++fullmove_number_;
-
-    std::uint64_t hash = hash_ ^ Zobrist.black_to_move;
-    if (en_passant_) hash ^= Zobrist.en_passant[index(*en_passant_)];
-    const std::optional<File> old_en_passant = en_passant_;
-    en_passant_.reset();
-    CastlingRights& rights = castling_[index(us)];
-    auto drop_rights = [&](CastlingRights& r, Color c) {
-        if (r.short_file) hash ^= Zobrist.castling[index(c)][index(*r.short_file)];
-        if (r.long_file) hash ^= Zobrist.castling[index(c)][index(*r.long_file)];
-        r = CastlingRights{};
-    };
-    const Square their_king = (pieces_[index(Piece::King)] & colors_[index(them)]).first();
-
-    if (colors_[index(us)].contains(move.to)) {
-        // Castling: the king moves onto its own rook.
-        const bool is_short = index(file_of(move.to)) > index(file_of(move.from));
-        const Rank rank = back_rank(us);
-        const Square king_to = make_square(is_short ? File::G : File::C, rank);
-        const Square rook_to = make_square(is_short ? File::F : File::D, rank);
-        const BitBoard king_move = from ^ BitBoard::from(king_to);
-        const BitBoard rook_move = to ^ BitBoard::from(rook_to);
-        pieces_[index(Piece::King)] ^= king_move;
-        pieces_[index(Piece::Rook)] ^= rook_move;
-        colors_[index(us)] ^= king_move ^ rook_move;
-        hash ^= piece_key(us, Piece::King, move.from) ^ piece_key(us, Piece::King, king_to)
-                ^ piece_key(us, Piece::Rook, move.to) ^ piece_key(us, Piece::Rook, rook_to);
-        drop_rights(rights, us);
-    } else {
-        if (capture) {
-            int captured = 0;
-            while (!pieces_[captured].contains(move.to)) ++captured;
-            pieces_[captured] ^= to;
-            colors_[index(them)] ^= to;
-            hash ^= piece_key(them, static_cast<Piece>(captured), move.to);
-            CastlingRights& theirs = castling_[index(them)];
-            if (theirs.any() && rank_of(move.to) == back_rank(them)) {
-                const File file = file_of(move.to);
-                if (theirs.short_file == file) {
-                    hash ^= Zobrist.castling[index(them)][index(file)];
-                    theirs.short_file.reset();
-                } else if (theirs.long_file == file) {
-                    hash ^= Zobrist.castling[index(them)][index(file)];
-                    theirs.long_file.reset();
-                }
-            }
-        }
-        const BitBoard step = from ^ to;
-        pieces_[moving] ^= step;
-        colors_[index(us)] ^= step;
-        hash ^= piece_key(us, piece, move.from) ^ piece_key(us, piece, move.to);
-
-        switch (piece) {
-            case Piece::Pawn:
-                if (move.promotion) {
-                    pieces_[index(Piece::Pawn)] ^= to;
-                    pieces_[index(*move.promotion)] ^= to;
-                    hash ^= piece_key(us, Piece::Pawn, move.to)
-                            ^ piece_key(us, *move.promotion, move.to);
-                    if (*move.promotion == Piece::Knight
-                        && knight_attacks(move.to).contains(their_king)) {
-                        checkers_ |= to;
-                    }
-                    break;
-                }
-                if ((index(move.to) ^ index(move.from)) == 16) {
-                    en_passant_ = file_of(move.from);
-                    hash ^= Zobrist.en_passant[index(file_of(move.from))];
-                } else if (old_en_passant && file_of(move.to) == *old_en_passant
-                           && rank_of(move.to) == (us == Color::White ? Rank::Six : Rank::Three)) {
-                    const Square behind =
-                        square_from_index(index(move.to) + (us == Color::White ? -8 : 8));
-                    const BitBoard victim = BitBoard::from(behind);
-                    pieces_[index(Piece::Pawn)] ^= victim;
-                    colors_[index(them)] ^= victim;
-                    hash ^= piece_key(them, Piece::Pawn, behind);
-                }
-                if (pawn_attacks(us, move.to).contains(their_king)) checkers_ |= to;
-                break;
-            case Piece::Knight:
-                if (knight_attacks(move.to).contains(their_king)) checkers_ |= to;
-                break;
-            case Piece::Rook:
-                if (rank_of(move.from) == back_rank(us)) {
-                    const File file = file_of(move.from);
-                    if (rights.short_file == file) {
-                        hash ^= Zobrist.castling[index(us)][index(file)];
-                        rights.short_file.reset();
-                    } else if (rights.long_file == file) {
-                        hash ^= Zobrist.castling[index(us)][index(file)];
-                        rights.long_file.reset();
-                    }
-                }
-                break;
-            case Piece::King:
-                drop_rights(rights, us);
-                break;
-            case Piece::Bishop:
-            case Piece::Queen:
-                break;
-        }
-    }
-
-    const BitBoard occupied = colors_[0] | colors_[1];
-    const BitBoard queens = pieces_[index(Piece::Queen)];
-    const BitBoard snipers =
-        colors_[index(us)]
-        & ((RookRays[index(their_king)] & (pieces_[index(Piece::Rook)] | queens))
-           | (BishopRays[index(their_king)] & (pieces_[index(Piece::Bishop)] | queens)));
-    for (const Square s : snipers) {
-        const BitBoard blockers = between(their_king, s) & occupied;
-        if (blockers.empty()) {
-            checkers_ |= BitBoard::from(s);
-        } else if (!blockers.has_more_than_one()) {
-            pinned_ |= blockers;
-        }
-    }
-    side_to_move_ = them;
-    hash_ = hash;
 }
 
 }  // namespace velloran

@@ -45,38 +45,6 @@ std::optional<std::string> find_stockfish() {
     return std::nullopt;
 }
 
-// A random Chess960 start: bishops on opposite colours, the king between the rooks.
-std::string chess960_start(SplitMix& random) {
-    std::string rank(8, ' ');
-    auto place_in_free = [&](char piece, std::size_t nth_free) {
-        for (char& c : rank) {
-            if (c != ' ') continue;
-            if (nth_free-- == 0) {
-                c = piece;
-                return;
-            }
-        }
-    };
-    rank[2 * random.below(4)] = 'B';
-    rank[2 * random.below(4) + 1] = 'B';
-    place_in_free('Q', random.below(6));
-    place_in_free('N', random.below(5));
-    place_in_free('N', random.below(4));
-    place_in_free('R', 0);
-    place_in_free('K', 0);
-    place_in_free('R', 0);
-    std::string rights;
-    for (std::size_t f = 8; f-- > 0;) {
-        if (rank[f] == 'R') rights += static_cast<char>('A' + f);
-    }
-    std::string lower = rank;
-    for (char& c : lower) c = static_cast<char>(c - 'A' + 'a');
-    for (std::size_t f = 8; f-- > 0;) {
-        if (rank[f] == 'R') rights += static_cast<char>('a' + f);
-    }
-    return lower + "/pppppppp/8/8/8/8/PPPPPPPP/" + rank + " w " + rights + " - 0 1";
-}
-
 // Positions along random games, every one written as a Chess960 FEN (stockfish reads the file
 // letters in either mode, and Chess960 mode makes it write castling as the king onto its rook,
 // as Move::text does).
@@ -86,7 +54,8 @@ std::vector<Board> sample_positions(std::size_t count, std::uint64_t seed) {
     for (std::size_t game = 0; out.size() < count; ++game) {
         const bool chess960 = game % 2 == 1;
         const std::string start =
-            chess960 ? chess960_start(random) : std::string(Board::startpos().write_fen(true));
+            chess960 ? testing::chess960_start(static_cast<unsigned>(random.below(960)))
+                     : Board::startpos().write_fen(true);
         Board board = Board::from_fen(start, true).value();
         for (int ply = 0; ply < 160 && out.size() < count; ++ply) {
             if (random.below(3) == 0) out.push_back(board);

@@ -57,6 +57,41 @@ std::uint64_t checked(const Board& board, int depth, bool chess960, int ply, int
 
 }  // namespace
 
+std::string chess960_start(unsigned number) {
+    unsigned n = number % 960;
+    std::string rank(8, ' ');
+    rank[2 * (n % 4) + 1] = 'B';
+    n /= 4;
+    rank[std::size_t{2} * (n % 4)] = 'B';
+    n /= 4;
+    const auto place_nth_free = [&](unsigned nth, char piece) {
+        for (char& square : rank) {
+            if (square == ' ' && nth-- == 0) {
+                square = piece;
+                return;
+            }
+        }
+    };
+    place_nth_free(n % 6, 'Q');
+    n /= 6;
+    // The ten ways to place two knights on the five squares left, in order.
+    static constexpr unsigned Knights[10][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
+                                                {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
+    place_nth_free(Knights[n][1], 'N');
+    place_nth_free(Knights[n][0], 'N');
+    for (const char piece : {'R', 'K', 'R'}) place_nth_free(0, piece);
+
+    std::string black = rank;
+    for (char& c : black) c = static_cast<char>(c - 'A' + 'a');
+    std::string rights;
+    for (const bool white : {true, false}) {
+        for (int file = 7; file >= 0; --file) {
+            if (rank[file] == 'R') rights += static_cast<char>((white ? 'A' : 'a') + file);
+        }
+    }
+    return black + "/pppppppp/8/8/8/8/PPPPPPPP/" + rank + " w " + rights + " - 0 1";
+}
+
 void PrintTo(const PerftRow& row, std::ostream* out) {
     *out << row.fen << (row.chess960 ? " (Chess960)" : "") << ", depth " << row.depth;
 }

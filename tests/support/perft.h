@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "velloran/rules/board.h"
@@ -17,6 +18,11 @@ struct PerftRow {
 };
 
 void PrintTo(const PerftRow& row, std::ostream* out);
+
+// The Chess960 start position numbered `number` (0 to 959 in Scharnagl's numbering, 518 being
+// the standard start) as a FEN text whose castling field names the rook files (HAha for 518),
+// to be read in Chess960 mode.
+std::string chess960_start(unsigned number);
 
 // Leaves of the legal move tree `depth` plies deep; the last ply is counted from the move
 // groups without playing it.

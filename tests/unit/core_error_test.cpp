@@ -1,28 +1,24 @@
-// The rendering of the core's error, used when an internal fault has to show one: the variant
-// name and its payload, with quotes and backslashes in the texts escaped.
+// The core's error: the fixed messages, the FEN reader's reason, and the rendering used when an
+// internal fault has to show one (the kind and its text, quotes and backslashes escaped).
 #include <gtest/gtest.h>
-
-#include <system_error>
 
 #include "velloran/result.h"
 
 namespace velloran {
 namespace {
 
-TEST(CoreErrorRender, NamesEveryVariantWithItsPayload) {
-    EXPECT_EQ((CoreError{ErrorKind::Config, "no seed", {}, {}}).render(), "Config(\"no seed\")");
-    EXPECT_EQ((CoreError{ErrorKind::Opening, "empty book", {}, {}}).render(),
-              "Opening(\"empty book\")");
-    EXPECT_EQ((CoreError{ErrorKind::Log, "closed", {}, {}}).render(), "Log(\"closed\")");
-    const std::error_code broken_pipe = std::make_error_code(std::errc::broken_pipe);
-    EXPECT_EQ((CoreError{ErrorKind::Io, {}, {}, broken_pipe}).render(),
-              "Io(\"" + broken_pipe.message() + "\")");
+TEST(CoreError, MessagesQuoteTheTextAsReceived) {
+    EXPECT_EQ(bad_move("e2e").text, "bad move 'e2e'");
+    EXPECT_EQ(illegal_move("e2e5").text, "illegal move 'e2e5'");
+    const CoreError fen = bad_fen("8/8 w", FenError::MissingField);
+    EXPECT_EQ(fen.text, "bad FEN '8/8 w'");
+    EXPECT_EQ(fen.fen_error, FenError::MissingField);
+    EXPECT_EQ(bad_move("x").fen_error, std::nullopt);
 }
 
-TEST(CoreErrorRender, EscapesQuotesAndBackslashes) {
+TEST(CoreErrorRender, NamesTheKindAndEscapesQuotesAndBackslashes) {
+    EXPECT_EQ(illegal_move("e2e5").render(), "Chess(\"illegal move 'e2e5'\")");
     EXPECT_EQ(bad_move("a\"b\\c").render(), R"(Chess("bad move 'a\"b\\c'"))");
-    EXPECT_EQ((CoreError{ErrorKind::Engine, "say \"hi\"", "C:\\x", {}}).render(),
-              R"(Engine { engine: "say \"hi\"", detail: "C:\\x" })");
 }
 
 }  // namespace

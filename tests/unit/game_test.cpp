@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "games.h"
+#include "perft.h"
 
 namespace velloran {
 namespace {
@@ -26,7 +29,7 @@ TEST(GameNew, IsTheStandardStartPosition) {
     const Game game = Game::new_game();
     EXPECT_EQ(game.to_fen(), StartFen);
     EXPECT_FALSE(game.chess960());
-    EXPECT_EQ(game.history().size(), 1u);
+    EXPECT_EQ(game.repetition_count(), 1u);
     EXPECT_EQ(game.legal_moves().size(), 20u);
 }
 
@@ -45,6 +48,43 @@ TEST(GameFromFen, FiveOrSevenFieldsFail) {
     }
 }
 
+TEST(GameFromFen, ErrorCarriesTheReadersReason) {
+    const auto game = Game::from_fen("4k3/8/8/8/8/8/8/4K3 w - e6", false);
+    ASSERT_FALSE(game.has_value());
+    EXPECT_EQ(game.error().text, "bad FEN '4k3/8/8/8/8/8/8/4K3 w - e6'");
+    EXPECT_EQ(game.error().fen_error, FenError::InvalidEnPassant);
+    EXPECT_EQ(Game::from_fen("8/8/8/8/8/8/8/K7 w - - 0 1", false).error().fen_error,
+              FenError::InvalidBoard);
+}
+
+TEST(GameFromFen, RefusesKingsSideBySide) {
+    // Accepted once, the engine then answered the capture of a king and aborted on the next
+    // request.
+    for (const std::string_view fen :
+         {"8/8/8/8/8/8/8/Kk6 w - - 0 1", "8/8/8/8/8/8/8/Kk6 b - - 0 1",
+          "8/8/8/8/3k4/4K3/8/8 w - - 0 1", "8/8/8/8/3K4/4k3/8/8 b - - 0 1"}) {
+        for (const bool chess960 : {false, true}) {
+            const auto game = Game::from_fen(fen, chess960);
+            ASSERT_FALSE(game.has_value()) << fen;
+            EXPECT_EQ(game.error().text, "bad FEN '" + std::string(fen) + "'");
+            EXPECT_EQ(game.error().fen_error, FenError::InvalidBoard);
+        }
+    }
+}
+
+TEST(GameFromFen, ReadsFieldsAlreadySplit) {
+    const std::array<std::string_view, 6> fields{"4k3/8/8/8/8/8/8/R3K3", "w", "Q", "-", "3", "9"};
+    const auto game = Game::from_fen(fields, false);
+    ASSERT_TRUE(game.has_value());
+    EXPECT_EQ(game.value().to_fen(), "4k3/8/8/8/8/8/8/R3K3 w Q - 3 9");
+    // The error quotes the fields joined by single spaces.
+    const std::array<std::string_view, 3> short_fields{"4k3/8/8/8/8/8/8/R3K3", "w", ""};
+    const auto refused = Game::from_fen(short_fields, true);
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error().text, "bad FEN '4k3/8/8/8/8/8/8/R3K3 w '");
+    EXPECT_EQ(refused.error().fen_error, FenError::MissingField);
+}
+
 TEST(GameFromFen, AcceptsAnyUnicodeWhiteSpaceBetweenFields) {
     const std::string fen =
         "\t rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR\t\tw  KQkq\xC2\xA0-\xE3\x80\x80"
@@ -52,12 +92,10 @@ TEST(GameFromFen, AcceptsAnyUnicodeWhiteSpaceBetweenFields) {
     EXPECT_EQ(read_game(fen).to_fen(), StartFen);
 }
 
-TEST(GameFromFen, KeepsClocksBeyondTheBoardLimits) {
+TEST(GameFromFen, KeepsLargeClocks) {
     const Game game = read_game("4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
     EXPECT_EQ(game.halfmove(), 150u);
     EXPECT_EQ(game.fullmove(), 70000u);
-    EXPECT_EQ(game.board().halfmove_clock(), 100);
-    EXPECT_EQ(game.board().fullmove_number(), 65535);
     EXPECT_EQ(game.to_fen(), "4k3/8/8/8/8/8/8/R3K3 w - - 150 70000");
     EXPECT_EQ(game.status(), GameStatus::SeventyFiveMoveRule);
 }
@@ -116,21 +154,17 @@ TEST(GamePlay, CountsFromThePositionBeforeTheMove) {
     play_all(game, {"g8f6"});
     EXPECT_EQ(game.halfmove(), 2u);
     EXPECT_EQ(game.fullmove(), 2u);
-    EXPECT_EQ(game.history().size(), 3u);
     play_all(game, {"e2e4"});
     EXPECT_EQ(game.halfmove(), 0u);
-    EXPECT_EQ(game.history().size(), 1u);
 }
 
 TEST(GamePlay, CastlingIsReversibleAndCapturesAreNot) {
     Game game = read_game("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 5 10");
     play_all(game, {"e1g1"});
     EXPECT_EQ(game.halfmove(), 6u);
-    EXPECT_EQ(game.history().size(), 2u);
     play_all(game, {"a8a1"});
     EXPECT_EQ(game.halfmove(), 0u);
     EXPECT_EQ(game.fullmove(), 11u);
-    EXPECT_EQ(game.history().size(), 1u);
 }
 
 TEST(GamePlay, CountersSaturate) {
@@ -153,12 +187,55 @@ TEST(GameStatus, RepetitionsByKnightShuffles) {
     EXPECT_EQ(game.status(), GameStatus::FivefoldRepetition);
 }
 
+TEST(GameStatus, RepetitionCountOfALongShuffle) {
+    // Every position is counted in a table, so a long game costs no more per ply: after n
+    // cycles the start position has stood n + 1 times, the others n times.
+    Game game = Game::new_game();
+    const std::vector<std::string> cycle{"g1f3", "g8f6", "f3g1", "f6g8"};
+    std::vector<Move> moves;
+    for (const std::string& text : cycle) {
+        moves.push_back(game.parse_move(text).value());
+        game.play(moves.back());
+    }
+    ASSERT_EQ(game.repetition_count(), 2u);
+    for (int ply = 4; ply < 40000; ++ply) game.play(moves[ply % 4]);
+    EXPECT_EQ(game.repetition_count(), 10001u);
+    EXPECT_EQ(game.halfmove(), 40000u);
+    EXPECT_EQ(game.status(), GameStatus::FivefoldRepetition);
+    game.play(moves[0]);
+    EXPECT_EQ(game.repetition_count(), 10001u);
+}
+
 TEST(GameStatus, IrreversibleMoveForgetsEarlierPositions) {
     Game game = Game::new_game();
     play_all(game, {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"});
     ASSERT_EQ(game.status(), GameStatus::ThreefoldRepetition);
     play_all(game, {"e2e3", "e7e6", "g1f3", "g8f6", "f3g1", "f6g8"});
     EXPECT_EQ(game.status(), GameStatus::Ongoing);
+    EXPECT_EQ(game.repetition_count(), 2u);
+    // A capture clears the table too.
+    Game capture = read_game("4k3/8/8/8/8/8/n7/R3K1N1 w - - 0 1");
+    play_all(capture, {"g1f3", "e8d8", "f3g1", "d8e8", "a1a2"});
+    EXPECT_EQ(capture.repetition_count(), 1u);
+}
+
+TEST(GameEquality, ComparesBoardModeAndPositionsSeen) {
+    Game a = Game::new_game();
+    Game b = a;
+    EXPECT_EQ(a, b);
+    play_all(a, {"g1f3", "g8f6", "f3g1", "f6g8"});
+    // The same position, seen twice in one game (and with other counters).
+    EXPECT_EQ(a.board().position_key(), b.board().position_key());
+    EXPECT_NE(a, b);
+    Game c = b;
+    play_all(b, {"g1f3", "g8f6", "f3g1", "f6g8"});
+    EXPECT_EQ(a, b);
+    // The same board by another road has seen other positions.
+    play_all(c, {"b1c3", "b8c6", "c3b1", "c6b8"});
+    EXPECT_EQ(c.board(), a.board());
+    EXPECT_EQ(c.repetition_count(), a.repetition_count());
+    EXPECT_NE(c, a);
+    EXPECT_NE(read_game(std::string(StartFen), true), Game::new_game());
 }
 
 TEST(GameStatus, UnusableEnPassantDoesNotMakeADifferentPosition) {
@@ -195,33 +272,6 @@ TEST(GameStatus, MateAndStalemateComeFirst) {
     EXPECT_EQ(read_game("4k3/4P3/4K3/8/8/8/8/8 b - - 150 80").status(), GameStatus::Stalemate);
 }
 
-// A Chess960 start position from a number, by the usual placement rules.
-std::string chess960_start(unsigned n) {
-    std::string rank(8, ' ');
-    rank[2 * (n % 4) + 1] = 'b';
-    n /= 4;
-    rank[std::size_t{2} * (n % 4)] = 'b';
-    n /= 4;
-    const auto place_nth_free = [&](unsigned nth, char piece) {
-        for (char& square : rank) {
-            if (square == ' ' && nth-- == 0) {
-                square = piece;
-                return;
-            }
-        }
-    };
-    place_nth_free(n % 6, 'q');
-    n /= 6;
-    static constexpr int Knights[10][2] = {{0, 1}, {0, 2}, {0, 3}, {0, 4}, {1, 2},
-                                           {1, 3}, {1, 4}, {2, 3}, {2, 4}, {3, 4}};
-    place_nth_free(static_cast<unsigned>(Knights[n % 10][1]), 'n');
-    place_nth_free(static_cast<unsigned>(Knights[n % 10][0]), 'n');
-    for (const char piece : {'r', 'k', 'r'}) place_nth_free(0, piece);
-    std::string upper = rank;
-    for (char& c : upper) c = static_cast<char>(c - 'a' + 'A');
-    return rank + "/pppppppp/8/8/8/8/PPPPPPPP/" + upper + " w KQkq - 0 1";
-}
-
 TEST(GameFen, RandomPlayoutsRoundTrip) {
     std::uint64_t state = 12345;
     const auto next = [&](std::uint64_t bound) {
@@ -230,8 +280,9 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
     };
     for (unsigned playout = 0; playout < 400; ++playout) {
         const bool chess960 = playout % 2 == 1;
-        Game game = chess960 ? read_game(chess960_start(static_cast<unsigned>(next(960))), true)
-                             : Game::new_game();
+        Game game = chess960
+                        ? read_game(testing::chess960_start(static_cast<unsigned>(next(960))), true)
+                        : Game::new_game();
         for (int ply = 0; ply < 120 && game.status() == GameStatus::Ongoing; ++ply) {
             const std::vector<Move> moves = game.legal_moves();
             game.play(moves[next(moves.size())]);
@@ -242,12 +293,6 @@ TEST(GameFen, RandomPlayoutsRoundTrip) {
             ASSERT_EQ(again.legal_moves(), game.legal_moves()) << fen;
         }
     }
-}
-
-TEST(CoreError, RendersVariantAndPayload) {
-    EXPECT_EQ(illegal_move("e2e5").render(), "Chess(\"illegal move 'e2e5'\")");
-    const CoreError engine{ErrorKind::Engine, "a", "b", {}};
-    EXPECT_EQ(engine.render(), "Engine { engine: \"a\", detail: \"b\" }");
 }
 
 }  // namespace

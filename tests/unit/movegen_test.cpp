@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,6 +65,20 @@ TEST(AttackTables, SliderLookupsMatchTheRayWalk) {
                 << to_string(square) << ' ' << occupied.bits;
         }
     }
+}
+
+TEST(BitBoard, CountsLikeTheLibrary) {
+    // The portable count (forced by VELLORAN_PORTABLE_BITS) and the instruction agree.
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL;
+    for (int i = 0; i < 10000; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const std::uint64_t x = i % 3 == 0 ? state & (state >> 3) : state;
+        ASSERT_EQ(BitBoard{x}.count(), std::popcount(x)) << x;
+    }
+    EXPECT_EQ(BitBoard{~std::uint64_t{0}}.count(), 64);
+    EXPECT_EQ(BitBoard{}.count(), 0);
 }
 
 TEST(AttackTables, BetweenAndLineFollowTheGeometry) {
@@ -261,15 +277,18 @@ TEST(Play, CastlingRightsFollowRookCapturesRookMovesAndKingMoves) {
 }
 
 TEST(Play, ClocksResetOnPawnMovesAndCapturesAndStopAtTheirCaps) {
-    const Board capped = read("4k3/8/8/8/8/8/8/R3K3 b Q - 100 65535");
-    EXPECT_EQ(after(capped, {"e8d8"}).write_fen(false), "3k4/8/8/8/8/8/8/R3K3 w Q - 100 65535");
+    const Board large = read("4k3/8/8/8/8/8/8/R3K3 b Q - 100 65535");
+    EXPECT_EQ(after(large, {"e8d8"}).write_fen(false), "3k4/8/8/8/8/8/8/R3K3 w Q - 101 65536");
+    const Board capped = read("4k3/8/8/8/8/8/8/R3K3 b Q - 4294967295 4294967295");
+    EXPECT_EQ(after(capped, {"e8d8"}).write_fen(false),
+              "3k4/8/8/8/8/8/8/R3K3 w Q - 4294967295 4294967295");
     const Board board = read("4k3/n3p3/8/8/8/8/7r/R3K3 w Q - 40 9");
-    EXPECT_EQ(after(board, {"a1b1"}).halfmove_clock(), 41);
-    EXPECT_EQ(after(board, {"a1b1", "e7e6"}).halfmove_clock(), 0);
-    EXPECT_EQ(after(board, {"e1f1"}).halfmove_clock(), 41);
+    EXPECT_EQ(after(board, {"a1b1"}).halfmove_clock(), 41u);
+    EXPECT_EQ(after(board, {"a1b1", "e7e6"}).halfmove_clock(), 0u);
+    EXPECT_EQ(after(board, {"e1f1"}).halfmove_clock(), 41u);
     const Board captured = after(board, {"a1a7"});
-    EXPECT_EQ(captured.halfmove_clock(), 0);
-    EXPECT_EQ(captured.fullmove_number(), 9);
+    EXPECT_EQ(captured.halfmove_clock(), 0u);
+    EXPECT_EQ(captured.fullmove_number(), 9u);
     EXPECT_EQ(after(captured, {"e8f8"}).write_fen(false), "5k2/R3p3/8/8/8/8/7r/4K3 w - - 1 10");
 }
 
@@ -291,6 +310,115 @@ TEST(Play, KeepsEveryDerivedFieldEqualToAFreshRead) {
     const Board d = after(read("4k3/8/8/8/8/4B3/8/4R1K1 w - - 0 1"), {"e3c5"});
     EXPECT_EQ(d.checkers(), BitBoard::from(Square::E1));
     EXPECT_EQ(read(d.write_fen(false)), d);
+}
+
+// A random position the reader accepts (tried until one is): both kings, up to twelve other
+// pieces, either side to move. Every other position has its kings and two rooks of each side on
+// their back ranks with all four castling letters offered, and every third a pawn that may just
+// have advanced two squares beside an enemy pawn, with its en passant file offered. What the
+// reader refuses is dropped: the rights first, then the en passant file, then the position.
+std::string random_fen(std::uint64_t& state, bool chess960) {
+    auto next = [&state](std::uint64_t bound) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (state >> 33) % bound;
+    };
+    for (;;) {
+        std::array<char, 64> squares{};
+        auto place_on = [&](char piece, int first, int last) {
+            for (int tries = 0; tries < 100; ++tries) {
+                const int s =
+                    first + static_cast<int>(next(static_cast<std::uint64_t>(last - first)));
+                const bool edge = s < 8 || s >= 56;
+                if (squares[s] == 0 && !((piece == 'P' || piece == 'p') && edge)) {
+                    squares[s] = piece;
+                    return s;
+                }
+            }
+            return -1;
+        };
+        const bool castling = next(2) == 0;
+        if (castling) {
+            for (const char piece : {'K', 'R', 'R'}) place_on(piece, 0, 8);
+            for (const char piece : {'k', 'r', 'r'}) place_on(piece, 56, 64);
+        } else {
+            place_on('K', 0, 64);
+            place_on('k', 0, 64);
+        }
+        const bool white = next(2) == 0;
+        std::string en_passant = "-";
+        if (next(3) == 0) {
+            // The pawn that advanced, on rank 5 (White to move) or 4, and an enemy beside it.
+            const int file = static_cast<int>(next(8));
+            const int pawn = (white ? 32 : 24) + file;
+            const int passed = white ? pawn + 8 : pawn - 8;
+            const int origin = white ? pawn + 16 : pawn - 16;
+            if (squares[pawn] == 0 && squares[passed] == 0 && squares[origin] == 0) {
+                squares[pawn] = white ? 'p' : 'P';
+                const int beside = file == 0      ? pawn + 1
+                                   : file == 7    ? pawn - 1
+                                   : next(2) == 0 ? pawn - 1
+                                                  : pawn + 1;
+                if (squares[beside] == 0) squares[beside] = white ? 'P' : 'p';
+                en_passant = to_string(square_from_index(passed));
+            }
+        }
+        const auto others = next(13);
+        for (std::uint64_t i = 0; i < others; ++i) place_on("PNBRQpnbrq"[next(10)], 0, 64);
+        std::string placement;
+        for (int rank = 7; rank >= 0; --rank) {
+            int empty = 0;
+            for (int file = 0; file < 8; ++file) {
+                const char c = squares[rank * 8 + file];
+                if (c == 0) {
+                    ++empty;
+                    continue;
+                }
+                if (empty > 0) placement += static_cast<char>('0' + empty);
+                empty = 0;
+                placement += c;
+            }
+            if (empty > 0) placement += static_cast<char>('0' + empty);
+            if (rank > 0) placement += '/';
+        }
+        placement += white ? " w " : " b ";
+        for (const std::string_view rights : {"KQkq", "Kk", "Qq", "-"}) {
+            if (!castling && rights != "-") continue;
+            for (const std::string& ep : {en_passant, std::string("-")}) {
+                std::string text = placement;
+                text.append(rights).append(" ").append(ep).append(" 0 1");
+                if (Board::from_fen(text, chess960).has_value()) return text;
+            }
+        }
+    }
+}
+
+TEST(RandomPositions, PlayoutsKeepEveryInvariant) {
+    // From any position the reader accepts, every legal move leads to a position it accepts
+    // again: valid, written and read back unchanged, and never one where a king can be taken.
+    std::uint64_t state = 20240601;
+    int plies = 0;
+    for (int boards = 0; boards < 2000; ++boards) {
+        const bool chess960 = boards % 2 == 1;
+        const std::string fen = random_fen(state, chess960);
+        Board board = Board::from_fen(fen, chess960).value();
+        if (boards % 100 == 0) testing::expect_is_legal_matches_list(board);
+        for (int ply = 0; ply < 30; ++ply) {
+            ASSERT_TRUE(board.is_valid()) << fen;
+            const std::string written = board.write_fen(chess960);
+            const auto again = Board::from_fen(written, chess960);
+            ASSERT_TRUE(again.has_value()) << written << " from " << fen;
+            ASSERT_EQ(again.value(), board) << written;
+            const std::vector<Move> moves = board.legal_moves();
+            const BitBoard kings = board.pieces(Piece::King);
+            for (const Move& m : moves)
+                ASSERT_FALSE(kings.contains(m.to)) << m.text() << " in " << written;
+            if (moves.empty()) break;
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            board.play(moves[(state >> 33) % moves.size()]);
+            ++plies;
+        }
+    }
+    EXPECT_GT(plies, 20000);
 }
 
 TEST(BoardDeathTest, PlayingFromAnEmptySquareIsFatal) {

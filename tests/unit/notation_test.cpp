@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "games.h"
+#include "perft.h"
 #include "velloran/chess/game.h"
 
 namespace velloran {
@@ -73,14 +79,48 @@ TEST(StandardNotation, WithoutTheRightE1g1IsAnOrdinaryMove) {
     EXPECT_EQ(parsed(rook, "e1g1"), (Move{Square::E1, Square::G1, std::nullopt}));
 }
 
-TEST(StandardNotation, DisplacedKingWritesKingFilesButReadsOnlyFromE1) {
+TEST(StandardNotation, DisplacedKingCastlingReadsBack) {
+    // Written as d1g1 (the king's square, then the g-file), once read as an illegal king move.
+    const Game game = read_game("4k3/8/8/8/8/8/8/3K3R w K - 0 1");
+    const Move short_castle{Square::D1, Square::H1, std::nullopt};
+    EXPECT_EQ(game.move_text(short_castle), "d1g1");
+    EXPECT_EQ(parsed(game, "d1g1"), short_castle);
+    EXPECT_EQ(game.move_read_back(short_castle), short_castle);
+    // Black, long castling from f8 with the rook on a8.
+    const Game black = read_game("r4k2/8/8/8/8/8/8/4K3 b q - 0 1");
+    const Move long_castle{Square::F8, Square::A8, std::nullopt};
+    EXPECT_EQ(black.move_text(long_castle), "f8c8");
+    EXPECT_EQ(parsed(black, "f8c8"), long_castle);
+}
+
+TEST(StandardNotation, CastlingTextThatIsAlsoAKingStepMeansTheStep) {
     const Game game = read_game("4k3/8/8/8/8/8/8/R4K1R w KQ - 0 1");
     const Move short_castle{Square::F1, Square::H1, std::nullopt};
     const Move long_castle{Square::F1, Square::A1, std::nullopt};
+    const Move step{Square::F1, Square::G1, std::nullopt};
     EXPECT_EQ(game.move_text(short_castle), "f1g1");
     EXPECT_EQ(game.move_text(long_castle), "f1c1");
-    EXPECT_EQ(parsed(game, "f1g1"), (Move{Square::F1, Square::G1, std::nullopt}));
-    EXPECT_EQ(parse_error(game, "f1c1"), "illegal move 'f1c1'");
+    EXPECT_EQ(parsed(game, "f1g1"), step);
+    EXPECT_EQ(parsed(game, "f1c1"), long_castle);
+    EXPECT_EQ(game.move_read_back(short_castle), step);
+    EXPECT_EQ(game.move_read_back(long_castle), long_castle);
+    EXPECT_EQ(game.move_read_back(step), step);
+    // A king on d1 castling long writes d1c1, which is the step.
+    const Game d_file = read_game("4k3/8/8/8/8/8/8/R2K4 w Q - 0 1");
+    EXPECT_EQ(d_file.move_text(Move{Square::D1, Square::A1, std::nullopt}), "d1c1");
+    EXPECT_EQ(parsed(d_file, "d1c1"), (Move{Square::D1, Square::C1, std::nullopt}));
+}
+
+TEST(StandardNotation, CastlingTextNeedsTheRightAndALegalCastling) {
+    // Without the long right e1c1 names no castling; with it but c1 attacked, d1c1 is neither
+    // a legal step nor a legal castling.
+    const Game no_right = read_game("4k3/8/8/8/8/8/8/R3K2R w K - 0 1");
+    EXPECT_EQ(parse_error(no_right, "e1c1"), "illegal move 'e1c1'");
+    const Game attacked = read_game("2r1k3/8/8/8/8/8/8/R2K3R w KQ - 0 1");
+    EXPECT_EQ(parse_error(attacked, "d1c1"), "illegal move 'd1c1'");
+    EXPECT_EQ(parsed(attacked, "d1g1"), (Move{Square::D1, Square::H1, std::nullopt}));
+    // A promotion letter makes it no castling.
+    EXPECT_EQ(parse_error(attacked, "d1g1q"), "illegal move 'd1g1q'");
 }
 
 TEST(Chess960Notation, CastlingIsKingOntoRook) {
@@ -91,6 +131,71 @@ TEST(Chess960Notation, CastlingIsKingOntoRook) {
     EXPECT_EQ(parse_error(game, "e1g1"), "illegal move 'e1g1'");
     const Game black = read_game("rk6/8/8/8/8/8/8/RK6 b Qq - 0 1", true);
     EXPECT_EQ(black.move_text(parsed(black, "b8a8")), "b8a8");
+}
+
+// A Chess960 start position read in standard mode: only rooks on the a- and h-files can hold
+// a right there, whatever the king's file.
+std::string standard_rights(const std::string& chess960_fen) {
+    const std::size_t at = chess960_fen.find(" w ") + 3;
+    const std::size_t end = chess960_fen.find(' ', at);
+    std::string rights;
+    for (const char c : chess960_fen.substr(at, end - at)) {
+        if (c == 'H' || c == 'A' || c == 'h' || c == 'a') {
+            const bool white = c == 'H' || c == 'A';
+            const bool short_side = c == 'H' || c == 'h';
+            rights += white ? (short_side ? 'K' : 'Q') : (short_side ? 'k' : 'q');
+        }
+    }
+    return chess960_fen.substr(0, at) + (rights.empty() ? "-" : rights) + chess960_fen.substr(end);
+}
+
+// What reading back the text of a legal move gives: the move, except a standard castling whose
+// text is also a one-square king step, which is that step.
+Move expected_read_back(const Game& game, Move move) {
+    const Board& board = game.board();
+    const Color us = board.side_to_move();
+    const bool castling = board.pieces(us, Piece::King).contains(move.from)
+                          && board.pieces(us, Piece::Rook).contains(move.to);
+    if (game.chess960() || !castling) return move;
+    const Square written = Move::from_text(game.move_text(move)).value().to;
+    const int distance = std::abs(index(file_of(written)) - index(file_of(move.from)));
+    return distance == 1 ? Move{move.from, written, std::nullopt} : move;
+}
+
+TEST(Notation, EveryMoveTextReadsBackAlongRandomGames) {
+    // Chess960 start positions played in both modes (in standard mode with the rights of the
+    // rooks on the a- and h-files, so kings off the e-file hold rights), and the standard start.
+    std::uint64_t state = 7;
+    const auto next = [&](std::uint64_t bound) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return (state >> 33) % bound;
+    };
+    int displaced = 0;  // standard castlings by a king off the e-file
+    int steps = 0;      // of which written as a king step
+    for (unsigned playout = 0; playout < 300; ++playout) {
+        const unsigned number = playout % 3 == 2 ? 518 : static_cast<unsigned>(next(960));
+        const bool chess960 = playout % 3 == 0;
+        const std::string start = testing::chess960_start(number);
+        Game game = read_game(chess960 ? start : standard_rights(start), chess960);
+        for (int ply = 0; ply < 60; ++ply) {
+            const std::vector<Move> moves = game.legal_moves();
+            if (moves.empty()) break;
+            for (const Move move : moves) {
+                const Move expected = expected_read_back(game, move);
+                const std::string text = game.move_text(move);
+                ASSERT_EQ(parsed(game, text), expected) << text << " in " << game.to_fen();
+                ASSERT_EQ(game.move_read_back(move), expected) << text << " in " << game.to_fen();
+                if (expected != move) ++steps;
+                const Board& board = game.board();
+                const bool castling = board.pieces(board.side_to_move()).contains(move.to);
+                if (castling && !game.chess960() && file_of(move.from) != File::E) ++displaced;
+            }
+            game.play(moves[next(moves.size())]);
+        }
+    }
+    // Enough of both kinds to mean something.
+    EXPECT_GT(displaced, 150);
+    EXPECT_GT(steps, 50);
 }
 
 TEST(Notation, EveryLegalMoveRoundTripsInBothModes) {

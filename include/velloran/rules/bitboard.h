@@ -8,6 +8,25 @@
 
 namespace velloran {
 
+// The population count of each byte of `x`, in that byte: the first steps of the portable
+// population count, shared with the move counter that sums many sets at once.
+constexpr std::uint64_t byte_popcounts(std::uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+}
+
+// The number of set bits. Without a population count instruction in the target (or with
+// VELLORAN_PORTABLE_BITS defined) it is computed inline: the library's fallback is an
+// out-of-line call, too slow for move counting.
+constexpr int popcount(std::uint64_t x) {
+#if defined(__POPCNT__) && !defined(VELLORAN_PORTABLE_BITS)
+    return std::popcount(x);
+#else
+    return static_cast<int>((byte_popcounts(x) * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
 // A set of squares: bit i is set when square i is in the set. Iteration visits squares in
 // ascending index order.
 struct BitBoard {
@@ -22,10 +41,12 @@ struct BitBoard {
     constexpr bool empty() const { return bits == 0; }
     constexpr bool any() const { return bits != 0; }
     constexpr bool contains(Square s) const { return (bits >> index(s)) & 1; }
-    constexpr int count() const { return std::popcount(bits); }
+    constexpr int count() const { return popcount(bits); }
     constexpr bool has_more_than_one() const { return (bits & (bits - 1)) != 0; }
     // The lowest square; the set must not be empty.
     constexpr Square first() const { return square_from_index(std::countr_zero(bits)); }
+    // The highest square; the set must not be empty.
+    constexpr Square last() const { return square_from_index(63 - std::countl_zero(bits)); }
 
     constexpr BitBoard operator|(BitBoard o) const { return BitBoard{bits | o.bits}; }
     constexpr BitBoard operator&(BitBoard o) const { return BitBoard{bits & o.bits}; }
