@@ -140,9 +140,9 @@ AnswerDialect cecp_dialect(CecpSession& session) {
         .flood_line = cecp_flood_line,
         .move_text = [&session](Move move) { return cecp_move_text(session, move); },
         .after_move = [&session](Move move) -> std::optional<std::string> {
-            const auto read_back = read_cecp_move(session, cecp_move_text(session, move));
-            session.state.game.play(read_back.value_or(move));
-            session.state.xboard.record.played(read_back.value_or(move));
+            const Move played = session.state.game.move_read_back(move);
+            session.state.game.play(played);
+            session.state.xboard.record.played(played);
             return game_end(session);
         },
         .mid_search = [&session](std::string_view line) { return cecp_mid_search(session, line); },

@@ -74,12 +74,9 @@ void score_candidates(const Game& game, const std::vector<Move>& candidates, Noi
     const Board& board = game.board();
     const Color mover = board.side_to_move();
     for (const Move candidate : candidates) {
-        // Played as a front end would send it; a castling text of a king off the e-file may read
-        // back as a plain king step, or not at all, in which case the candidate itself is tried.
-        const auto read_back = velloran::parse_move(
-            board, velloran::move_text(board, candidate, game.chess960()), game.chess960());
+        // Played as a front end would send it: a castling text may read back as a king step.
         Board after = board;
-        after.play(read_back.has_value() ? read_back.value() : candidate);
+        after.play(velloran::move_read_back(board, candidate, game.chess960()));
         const bool mates = after.checkers().any() && after.legal_piece_moves().move_count() == 0;
         const std::int32_t base = mates ? MateScore : material_balance(after, mover);
         visit(MoveChoice{candidate, base + noise()});

@@ -16,10 +16,8 @@ std::string OpeningGenerator::next_fen() {
         const std::vector<velloran::Move> candidates = sorted_legal_moves(game);
         if (candidates.empty()) break;
         const velloran::Move pick = candidates[generator_.sample_range(0, candidates.size())];
-        // Through text and back, as a move from a front end; from the start position a side
-        // with a castling right has its king at home, so the text always reads back.
-        const auto read_back = game.parse_move(game.move_text(pick));
-        game.play(read_back.has_value() ? read_back.value() : pick);
+        // As a front end would send it back.
+        game.play(game.move_read_back(pick));
     }
     return game.to_fen();
 }

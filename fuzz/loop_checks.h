@@ -70,34 +70,13 @@ inline std::string_view last_word(std::string_view line) {
     return space == std::string_view::npos ? line : line.substr(space + 1);
 }
 
-// A standard game whose king stands off the e-file with castling rights writes its castling
-// as the king's c- or g-file destination, which reads back as something else or not at all;
-// which move is printed then is left open. True when the text is such a castling move.
-inline bool is_displaced_king_castling(const velloran::Game& game, std::string_view text) {
-    if (game.chess960()) return false;
-    const velloran::Board& board = game.board();
-    const velloran::Color us = board.side_to_move();
-    for (const velloran::Move move : game.legal_moves()) {
-        const bool castles = move.from == board.king_square(us)
-                             && board.pieces(us, velloran::Piece::Rook).contains(move.to);
-        if (castles && velloran::file_of(move.from) != velloran::File::E
-            && game.move_text(move) == text) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The move a front end plays for the engine's text: legal in `game` and written back to the
-// same text. Absent only for the displaced-king castling above.
+// same text (a castling text that is also a king step reads back as the step, whose text is
+// the same).
 inline std::optional<velloran::Move> engine_move(const velloran::Game& game,
                                                  std::string_view text) {
     const auto move = game.parse_move(text);
-    if (!move) {
-        check(is_displaced_king_castling(game, text), "engine move is not legal",
-              std::string(text) + " in " + game.to_fen());
-        return std::nullopt;
-    }
+    check(move.has_value(), "engine move is not legal", std::string(text) + " in " + game.to_fen());
     check(game.move_text(move.value()) == text, "engine move text does not read back",
           std::string(text) + " in " + game.to_fen());
     return move.value();
