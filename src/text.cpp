@@ -52,12 +52,19 @@ std::string_view trim_whitespace(std::string_view text) {
         if (length == 0) break;
         start += length;
     }
-    std::size_t end = start;
-    std::size_t at = start;
-    while (at < text.size()) {
-        const std::size_t length = white_space_length(text, at);
-        at += length == 0 ? 1 : length;
-        if (length == 0) end = at;
+    // From the end backwards, so a long text costs only its trailing white space: a white
+    // space character of k bytes ends there when one starts k bytes before the end.
+    std::size_t end = text.size();
+    while (end > start) {
+        std::size_t length = 0;
+        for (std::size_t k = 1; k <= 3 && k <= end - start; ++k) {
+            if (white_space_length(text, end - k) == k) {
+                length = k;
+                break;
+            }
+        }
+        if (length == 0) break;
+        end -= length;
     }
     return text.substr(start, end - start);
 }
