@@ -175,6 +175,14 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
     }
 }
 
+// How the loop goes on when a search ended without owing an answer: at "quit", or when a
+// command interrupted it.
+std::optional<LoopControl> without_answer(ThinkEnd end) {
+    if (end == ThinkEnd::Quit) return LoopControl::Quit;
+    if (end == ThinkEnd::Aborted) return LoopControl::Continue;
+    return std::nullopt;
+}
+
 }  // namespace
 
 LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
@@ -210,15 +218,8 @@ LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dia
             const std::optional<std::uint64_t> deadline =
                 flag_falls ? pause_ms(settings, request)
                            : think_budget_ms(*request.think, context.options.move_overhead_ms);
-            switch (think(context, dialect, game, search, *request.think, deadline)) {
-                case ThinkEnd::Quit:
-                    return LoopControl::Quit;
-                case ThinkEnd::Aborted:
-                    return LoopControl::Continue;
-                case ThinkEnd::Done:
-                case ThinkEnd::Stopped:
-                    break;
-            }
+            const ThinkEnd end = think(context, dialect, game, search, *request.think, deadline);
+            if (const auto control = without_answer(end)) return *control;
         }
         if (stalls) return LoopControl::Stall;
     } else {
@@ -299,15 +300,8 @@ LoopControl think_pending_search(const AnswerContext& context, const AnswerDiale
     const velloran::Move move = ranked.front().move;
     ThinkingSearch search(game.board(), game.chess960(), std::move(ranked), context.settings,
                           context.options);
-    switch (think(context, dialect, game, search, limits, std::nullopt)) {
-        case ThinkEnd::Quit:
-            return LoopControl::Quit;
-        case ThinkEnd::Aborted:
-            return LoopControl::Continue;
-        case ThinkEnd::Done:
-        case ThinkEnd::Stopped:
-            break;
-    }
+    const ThinkEnd end = think(context, dialect, game, search, limits, std::nullopt);
+    if (const auto control = without_answer(end)) return *control;
     context.out.line("bestmove " + game.move_text(move)
                      + (ponder ? ponder_suffix(game, move) : ""));
     return LoopControl::Continue;
