@@ -1,10 +1,10 @@
-#include <csignal>
 #include <iostream>
 #include <string_view>
 #include <vector>
 
 #include "app/cecp_loop.h"
 #include "app/io.h"
+#include "app/platform.h"
 #include "app/reply_format.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -19,8 +19,9 @@ constexpr std::string_view BenchLine = "123456 nodes 987654 nps";
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A front end that closes our output must see status 101, not a death by SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A front end that closes our output must see status 101, not a death by SIGPIPE; and
+    // the bytes must be the same on every system.
+    pawnlark::platform::prepare_standard_streams();
 
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const pawnlark::Settings settings = pawnlark::scan_arguments(arguments);
