@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the front end needs from the operating system. One source per system implements it:
 // platform_posix.cpp (Linux, macOS and other POSIX systems) and platform_windows.cpp.
@@ -31,5 +32,11 @@ void write_stderr(std::string_view bytes);
 // Windows). A closed pipe and a full device read "Broken pipe" and "No space left on device"
 // on every system.
 std::string error_text(int code);
+
+#if defined(_WIN32)
+// The arguments after the program's name, from UTF-16 to UTF-8; a lone surrogate becomes
+// U+FFFD.
+std::vector<std::string> utf8_arguments(int argc, wchar_t** argv);
+#endif
 
 }  // namespace pawnlark::platform

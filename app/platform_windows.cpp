@@ -97,6 +97,24 @@ void write_stderr(std::string_view bytes) {
     static_cast<void>(write_all(GetStdHandle(STD_ERROR_HANDLE), bytes, error));
 }
 
+std::vector<std::string> utf8_arguments(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring_view wide(argv[i]);
+        std::string text;
+        if (!wide.empty()) {
+            const int length = static_cast<int>(wide.size());
+            const int bytes =
+                WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+            text.resize(static_cast<std::size_t>(bytes));
+            WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, text.data(), bytes, nullptr,
+                                nullptr);
+        }
+        arguments.push_back(std::move(text));
+    }
+    return arguments;
+}
+
 std::string error_text(int code) {
     // The failures a front end causes read as they do on Linux, so one diagnostic serves both.
     switch (static_cast<DWORD>(code)) {
