@@ -20,8 +20,8 @@ constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
 
 // Products whose halves are known by hand, where a lost carry between the 32-bit columns shows.
 struct KnownProduct {
-    std::uint64_t a;
-    std::uint64_t b;
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
     Product128 product;
 };
 
