@@ -4,10 +4,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
-// After windows.h, which the CRT headers below do not include themselves.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <chrono>

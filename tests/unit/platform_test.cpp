@@ -16,14 +16,12 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
-// After windows.h.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
