@@ -1,12 +1,11 @@
 #include "app/io.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/platform.h"
 #include "velloran/text.h"
 
 namespace pawnlark {
@@ -15,21 +14,6 @@ namespace {
 constexpr std::size_t InitialLineCapacity = 256;
 // A buffer grown past this for a long line is given back before the next line is read.
 constexpr std::size_t KeptLineCapacity = std::size_t{1} << 20;
-
-// Writes all bytes to the descriptor; false with errno set when the system refuses.
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -205,12 +189,8 @@ void StdoutOutput::line(std::string_view text) {
 }
 
 void StdoutOutput::unterminated(std::string_view bytes) {
-    if (!write_all(STDOUT_FILENO, bytes)) {
-        const int error = errno;
-        const std::string message =
-            std::string("failed printing to stdout: ") + std::strerror(error) + "\n";
-        // Nothing more can be done if standard error fails as well.
-        static_cast<void>(write_all(STDERR_FILENO, message));
+    if (const std::optional<std::string> failure = platform::write_stdout(bytes)) {
+        platform::write_stderr("failed printing to stdout: " + *failure + "\n");
         std::_Exit(static_cast<int>(ExitStatus::WriteFailed));
     }
 }

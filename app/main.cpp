@@ -1,10 +1,12 @@
-#include <csignal>
 #include <iostream>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/cecp_loop.h"
 #include "app/io.h"
+#include "app/platform.h"
 #include "app/reply_format.h"
 #include "app/settings.h"
 #include "app/system.h"
@@ -16,13 +18,12 @@ namespace {
 // Both numbers are fixed: the line is the same on every machine and in every run.
 constexpr std::string_view BenchLine = "123456 nodes 987654 nps";
 
-}  // namespace
+// The program after start-up: `arguments` are those after the program's name.
+int run(std::span<const std::string_view> arguments) {
+    // A front end that closes our output must see status 101, not a death by SIGPIPE; and
+    // the bytes must be the same on every system.
+    pawnlark::platform::prepare_standard_streams();
 
-int main(int argc, char** argv) {
-    // A front end that closes our output must see status 101, not a death by SIGPIPE.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const pawnlark::Settings settings = pawnlark::scan_arguments(arguments);
 
     pawnlark::StdoutOutput stdout_output;
@@ -56,3 +57,21 @@ int main(int argc, char** argv) {
     }
     return static_cast<int>(pawnlark::ExitStatus::Ok);
 }
+
+}  // namespace
+
+#if defined(_WIN32)
+// Windows passes main() its arguments in the ANSI code page, where a name like "☃" is lost;
+// wmain() has them as UTF-16, taken into the UTF-8 the rest of the program speaks.
+int wmain(int argc, wchar_t** argv);  // the entry point, known to the C runtime alone
+int wmain(int argc, wchar_t** argv) {
+    const std::vector<std::string> texts = pawnlark::platform::utf8_arguments(argc, argv);
+    const std::vector<std::string_view> arguments(texts.begin(), texts.end());
+    return run(arguments);
+}
+#else
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return run(arguments);
+}
+#endif

@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -59,6 +61,26 @@ void ignore_sigpipe() {
     static_cast<void>(done);
 }
 
+struct Pipe {
+    Fd read;
+    Fd write;
+};
+
+// A pipe whose ends both close on exec.
+Pipe make_pipe() {
+    int fds[2];
+#if defined(__linux__)
+    if (::pipe2(fds, O_CLOEXEC) != 0) fail("pipe2");
+    return {Fd(fds[0]), Fd(fds[1])};
+#else
+    // Without pipe2 (macOS) the flag follows the pipe: a spawn on another thread in between
+    // would let its child keep the ends, which the callers here never do.
+    if (::pipe(fds) != 0) fail("pipe");
+    for (const int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return {Fd(fds[0]), Fd(fds[1])};
+#endif
+}
+
 // The child's end of one standard stream and this process's end, if it has one.
 struct StreamEnds {
     Fd child;
@@ -79,10 +101,9 @@ StreamEnds stream_ends(StreamTarget target, int standard_fd) {
     switch (target) {
         case StreamTarget::Pipe:
         case StreamTarget::ClosedPipe: {
-            int fds[2];
-            if (::pipe2(fds, O_CLOEXEC) != 0) fail("pipe2");
-            Fd read(fds[0]);
-            Fd write(fds[1]);
+            Pipe made = make_pipe();
+            Fd read = std::move(made.read);
+            Fd write = std::move(made.write);
             ends.child = std::move(child_reads ? read : write);
             // With ClosedPipe our end goes out of scope here, before the child starts.
             if (target == StreamTarget::Pipe) ends.ours = std::move(child_reads ? write : read);
@@ -148,13 +169,18 @@ bool drain(const Fd& fd, std::string& into) {
     return true;
 }
 
-// The number after `key` in a /proc status file, in KiB.
+// The number after `key` in a /proc status file, in KiB; absent where there is no /proc.
 std::optional<long> status_field_kib(const std::string& path, std::string_view key) {
+#if defined(__linux__)
     std::ifstream status(path);
     std::string line;
     while (std::getline(status, line)) {
         if (line.starts_with(key)) return std::strtol(line.c_str() + key.size(), nullptr, 10);
     }
+#else
+    static_cast<void>(path);
+    static_cast<void>(key);
+#endif
     return std::nullopt;
 }
 
@@ -321,8 +347,13 @@ bool ChildProcess::communicate(std::string_view input, bool close_after, Clock::
 
 std::optional<ChildExit> ChildProcess::wait_exit(std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
-    // A pid descriptor turns readable when the child ends, so the wait needs no polling loop.
+    // A pid descriptor turns readable when the child ends, so the wait needs no polling loop;
+    // without one (before Linux 5.3, other systems) the loop polls every millisecond.
+#if defined(__linux__) && defined(SYS_pidfd_open)
     const Fd pid_fd(exit_ ? -1 : static_cast<int>(::syscall(SYS_pidfd_open, pid_, 0)));
+#else
+    const Fd pid_fd;
+#endif
     while (!exit_) {
         reap(WNOHANG);
         if (exit_ || Clock::now() >= deadline) break;
@@ -367,12 +398,19 @@ void ChildProcess::reap(int options) {
     }
     result.cpu_time = to_micros(usage.ru_utime) + to_micros(usage.ru_stime);
     result.elapsed = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_);
+#if defined(__APPLE__)
+    result.ru_maxrss_kib = usage.ru_maxrss / 1024;  // bytes there
+#else
     result.ru_maxrss_kib = usage.ru_maxrss;
+#endif
     exit_ = result;
 }
 
 std::chrono::microseconds ChildProcess::cpu_time() const {
     if (exit_) return exit_->cpu_time;
+#if !defined(__linux__)
+    return {};
+#else
     // Fields 14 and 15 of /proc/<pid>/stat, counted after the command name in parentheses,
     // which may itself hold spaces.
     std::ifstream file("/proc/" + std::to_string(pid_) + "/stat");
@@ -387,6 +425,7 @@ std::chrono::microseconds ChildProcess::cpu_time() const {
     fields >> user_ticks >> system_ticks;
     const long ticks_per_second = ::sysconf(_SC_CLK_TCK);
     return std::chrono::microseconds((user_ticks + system_ticks) * 1000000 / ticks_per_second);
+#endif
 }
 
 std::optional<long> ChildProcess::peak_rss_kib() const {

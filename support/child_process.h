@@ -130,11 +130,12 @@ public:
     // otherwise as `kill`), then reaps the child. Its own children are reaped by their parent.
     ChildExit kill_group();
 
-    // User plus system time so far: from /proc while the child runs (clock-tick resolution),
-    // exact once it is reaped.
+    // User plus system time so far: from /proc while the child runs (clock-tick resolution;
+    // zero where there is no /proc), exact once it is reaped.
     std::chrono::microseconds cpu_time() const;
     // The peak resident set of the child's own image so far (VmHWM), in KiB; absent once it has
-    // ended (its memory is gone before it can be reaped) or if /proc cannot tell. wait4's
+    // ended (its memory is gone before it can be reaped) or if /proc cannot tell (or is not
+    // there, as on macOS). wait4's
     // ru_maxrss cannot serve: at exec Linux folds the spawner's own high-water mark into it.
     // So read it while the child waits, e.g. after it answered a request sent last.
     std::optional<long> peak_rss_kib() const;

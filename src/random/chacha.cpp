@@ -3,12 +3,29 @@
 #include <bit>
 #include <cstddef>
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(_M_X64)
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#define VELLORAN_CHACHA_MSVC 1
+#else
 #include <cpuid.h>
+#define VELLORAN_CHACHA_MSVC 0
+#endif
 #include <immintrin.h>
 #define VELLORAN_CHACHA_X86 1
 #else
+#define VELLORAN_CHACHA_MSVC 0
 #define VELLORAN_CHACHA_X86 0
+#endif
+
+// GCC and Clang compile AVX2 instructions only inside functions marked for them, which then
+// must be inlined into their marked callers; MSVC compiles them anywhere.
+#if VELLORAN_CHACHA_X86 && !VELLORAN_CHACHA_MSVC
+#define VELLORAN_AVX2_FUNCTION [[gnu::target("avx2")]]
+#define VELLORAN_AVX2_INLINE [[gnu::target("avx2"), gnu::always_inline]] inline
+#else
+#define VELLORAN_AVX2_FUNCTION
+#define VELLORAN_AVX2_INLINE __forceinline
 #endif
 
 namespace velloran::chacha {
@@ -107,7 +124,7 @@ void refill_sse2(const State& state, RefillOutput& out) {
 // diagonal round rotates rows within lanes. Blocks c, c+1 and c+2, c+3 are run interleaved.
 
 // Rotations by 16 and 8 move whole bytes, so a byte shuffle within each word does them.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i rotl16_avx2(__m256i v) {
+VELLORAN_AVX2_INLINE __m256i rotl16_avx2(__m256i v) {
     // clang-format off
     const __m256i bytes = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13,
                                            2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
@@ -115,7 +132,7 @@ void refill_sse2(const State& state, RefillOutput& out) {
     return _mm256_shuffle_epi8(v, bytes);
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i rotl8_avx2(__m256i v) {
+VELLORAN_AVX2_INLINE __m256i rotl8_avx2(__m256i v) {
     // clang-format off
     const __m256i bytes = _mm256_setr_epi8(3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14,
                                            3, 0, 1, 2, 7, 4, 5, 6, 11, 8, 9, 10, 15, 12, 13, 14);
@@ -123,16 +140,15 @@ void refill_sse2(const State& state, RefillOutput& out) {
     return _mm256_shuffle_epi8(v, bytes);
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i rotl12_avx2(__m256i v) {
+VELLORAN_AVX2_INLINE __m256i rotl12_avx2(__m256i v) {
     return _mm256_or_si256(_mm256_slli_epi32(v, 12), _mm256_srli_epi32(v, 20));
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i rotl7_avx2(__m256i v) {
+VELLORAN_AVX2_INLINE __m256i rotl7_avx2(__m256i v) {
     return _mm256_or_si256(_mm256_slli_epi32(v, 7), _mm256_srli_epi32(v, 25));
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline void quarter_rows_avx2(__m256i& a, __m256i& b,
-                                                                          __m256i& c, __m256i& d) {
+VELLORAN_AVX2_INLINE void quarter_rows_avx2(__m256i& a, __m256i& b, __m256i& c, __m256i& d) {
     a = _mm256_add_epi32(a, b);
     d = rotl16_avx2(_mm256_xor_si256(d, a));
     c = _mm256_add_epi32(c, d);
@@ -144,30 +160,26 @@ void refill_sse2(const State& state, RefillOutput& out) {
 }
 
 // Lines up the diagonals as columns: row 1 moves by one word, row 2 by two, row 3 by three.
-[[gnu::target("avx2"), gnu::always_inline]] inline void diagonalize_avx2(__m256i& b, __m256i& c,
-                                                                         __m256i& d) {
+VELLORAN_AVX2_INLINE void diagonalize_avx2(__m256i& b, __m256i& c, __m256i& d) {
     b = _mm256_shuffle_epi32(b, 0x39);
     c = _mm256_shuffle_epi32(c, 0x4e);
     d = _mm256_shuffle_epi32(d, 0x93);
 }
 
-[[gnu::target("avx2"), gnu::always_inline]] inline void undiagonalize_avx2(__m256i& b, __m256i& c,
-                                                                           __m256i& d) {
+VELLORAN_AVX2_INLINE void undiagonalize_avx2(__m256i& b, __m256i& c, __m256i& d) {
     b = _mm256_shuffle_epi32(b, 0x93);
     c = _mm256_shuffle_epi32(c, 0x4e);
     d = _mm256_shuffle_epi32(d, 0x39);
 }
 
 // Row `r` of the state, the same for both blocks of a pair.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i row_avx2(const State& state,
-                                                                    std::size_t r) {
+VELLORAN_AVX2_INLINE __m256i row_avx2(const State& state, std::size_t r) {
     return _mm256_broadcastsi128_si256(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(state.data() + 4 * r)));
 }
 
 // Row 3 of blocks `first` and `first` + 1: the 64-bit counters, then the nonce.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i counter_row_avx2(const State& state,
-                                                                            std::uint64_t first) {
+VELLORAN_AVX2_INLINE __m256i counter_row_avx2(const State& state, std::uint64_t first) {
     const std::uint64_t second = first + 1;
     return _mm256_setr_epi32(static_cast<int>(static_cast<std::uint32_t>(first)),
                              static_cast<int>(static_cast<std::uint32_t>(first >> 32)),
@@ -177,7 +189,7 @@ void refill_sse2(const State& state, RefillOutput& out) {
                              static_cast<int>(state[14]), static_cast<int>(state[15]));
 }
 
-[[gnu::target("avx2")]] void refill_avx2(const State& state, RefillOutput& out) {
+VELLORAN_AVX2_FUNCTION void refill_avx2(const State& state, RefillOutput& out) {
     const __m256i in0 = row_avx2(state, 0);
     const __m256i in1 = row_avx2(state, 1);
     const __m256i in2 = row_avx2(state, 2);
@@ -218,17 +230,47 @@ void refill_sse2(const State& state, RefillOutput& out) {
     _mm256_storeu_si256(words + 7, _mm256_permute2x128_si256(c1, d1, 0x31));
 }
 
-// AVX2 needs the instructions (CPUID leaf 7) and the operating system saving the 256-bit
-// registers (OSXSAVE, then XCR0 bits 1 and 2).
+struct CpuidRegisters {
+    std::uint32_t eax = 0;
+    std::uint32_t ebx = 0;
+    std::uint32_t ecx = 0;
+    std::uint32_t edx = 0;
+};
+
+CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
+    CpuidRegisters r;
+#if VELLORAN_CHACHA_MSVC
+    int words[4] = {};
+    __cpuidex(words, static_cast<int>(leaf), static_cast<int>(subleaf));
+    r = {static_cast<std::uint32_t>(words[0]), static_cast<std::uint32_t>(words[1]),
+         static_cast<std::uint32_t>(words[2]), static_cast<std::uint32_t>(words[3])};
+#else
+    __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
+#endif
+    return r;
+}
+
+// The register states the operating system saves on a switch (XCR0); only to be read when
+// CPUID says OSXSAVE.
+std::uint64_t xcr0() {
+#if VELLORAN_CHACHA_MSVC
+    return _xgetbv(0);
+#else
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (std::uint64_t{high} << 32) | low;
+#endif
+}
+
 bool processor_has_avx2() {
-    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
-    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
-    std::uint32_t xcr0_low = 0, xcr0_high = 0;
-    __asm__ volatile("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-    if ((xcr0_low & 0x6) != 0x6) return false;
-    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return false;
-    return (ebx & bit_AVX2) != 0;
+    const std::uint32_t highest_leaf = cpuid(0, 0).eax;
+    if (highest_leaf < 1) return false;
+    const std::uint32_t features = cpuid(1, 0).ecx;
+    // XCR0 may only be read once OSXSAVE says the instruction is there.
+    if ((features & Cpuid1EcxOsxsave) == 0) return false;
+    return avx2_usable(highest_leaf, features, xcr0(),
+                       highest_leaf >= 7 ? cpuid(7, 0).ebx : std::uint32_t{0});
 }
 
 #endif  // VELLORAN_CHACHA_X86
@@ -261,6 +303,14 @@ Path detect_path() {
 }
 
 }  // namespace
+
+bool avx2_usable(std::uint32_t highest_leaf, std::uint32_t leaf1_ecx, std::uint64_t xcr0,
+                 std::uint32_t leaf7_ebx) {
+    constexpr std::uint64_t SseAndAvxState = 0x6;  // XCR0 bits 1 and 2
+    return highest_leaf >= 7 && (leaf1_ecx & Cpuid1EcxOsxsave) != 0
+           && (leaf1_ecx & Cpuid1EcxAvx) != 0 && (xcr0 & SseAndAvxState) == SseAndAvxState
+           && (leaf7_ebx & Cpuid7EbxAvx2) != 0;
+}
 
 Block block(const State& state, int rounds) {
     Block x = state;

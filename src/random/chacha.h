@@ -34,6 +34,16 @@ enum class Path : std::uint8_t { Scalar, Sse2, Avx2 };
 
 // The path `refill` uses; detected once through CPUID and XGETBV.
 Path active_path();
+
+// The feature bits that the AVX2 path needs: CPUID leaf 1 ECX, leaf 7 (subleaf 0) EBX.
+inline constexpr std::uint32_t Cpuid1EcxOsxsave = 1U << 27;
+inline constexpr std::uint32_t Cpuid1EcxAvx = 1U << 28;
+inline constexpr std::uint32_t Cpuid7EbxAvx2 = 1U << 5;
+// Whether the AVX2 path may run, from what CPUID (its highest leaf, leaf 1's ECX, leaf 7's EBX)
+// and XGETBV (XCR0) report: the instructions are there and the operating system saves the
+// 256-bit registers.
+bool avx2_usable(std::uint32_t highest_leaf, std::uint32_t leaf1_ecx, std::uint64_t xcr0,
+                 std::uint32_t leaf7_ebx);
 // Whether this build and this processor can run `path`.
 bool path_supported(Path path);
 // `refill` through one given path, which must be supported; for tests and benchmarks.

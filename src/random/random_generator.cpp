@@ -1,15 +1,15 @@
 #include "velloran/random/random_generator.h"
 
 #include <bit>
+#include <utility>
 
 #include "random/chacha.h"
+#include "random/wide_multiply.h"
 #include "velloran/fatal.h"
 
 namespace velloran {
 
 namespace {
-
-__extension__ using Uint128 = unsigned __int128;
 
 // O'Neill's PCG-XSH-RR, the state advanced before each output.
 std::uint32_t pcg32_next(std::uint64_t& state) {
@@ -19,17 +19,25 @@ std::uint32_t pcg32_next(std::uint64_t& state) {
     return std::rotr(x, r);
 }
 
+// The high and low halves of x * range, each as wide as the operands.
+std::pair<std::uint32_t, std::uint32_t> widening_product(std::uint32_t x, std::uint32_t range) {
+    const std::uint64_t product = std::uint64_t{x} * range;
+    return {static_cast<std::uint32_t>(product >> 32), static_cast<std::uint32_t>(product)};
+}
+
+std::pair<std::uint64_t, std::uint64_t> widening_product(std::uint64_t x, std::uint64_t range) {
+    const wide::Product128 product = wide::multiply(x, range);
+    return {product.high, product.low};
+}
+
 // Widening multiplication with one optional correcting draw (never a loop): the high half of
 // x * range, plus one when the low half is close enough to the top that the next draw's
 // contribution could carry into it.
-template <typename Word, typename Wide, typename Draw>
+template <typename Word, typename Draw>
 Word widening_sample(Word range, Draw draw) {
-    constexpr int Bits = sizeof(Word) * 8;
-    const Wide product = static_cast<Wide>(draw()) * range;
-    auto high = static_cast<Word>(product >> Bits);
-    const auto low = static_cast<Word>(product);
+    auto [high, low] = widening_product(draw(), range);
     if (low > static_cast<Word>(-range)) {
-        const auto extra = static_cast<Word>((static_cast<Wide>(draw()) * range) >> Bits);
+        const Word extra = widening_product(draw(), range).first;
         if (static_cast<Word>(low + extra) < low) ++high;
     }
     return high;
@@ -75,10 +83,10 @@ std::uint64_t RandomGenerator::sample_range(std::uint64_t low, std::uint64_t hig
     if (high <= 0xFFFFFFFFULL) {
         const auto range = static_cast<std::uint32_t>(high - low);
         const auto draw = [this] { return next_word32(); };
-        return low + widening_sample<std::uint32_t, std::uint64_t>(range, draw);
+        return low + widening_sample<std::uint32_t>(range, draw);
     }
     const auto draw = [this] { return next_word64(); };
-    return low + widening_sample<std::uint64_t, Uint128>(high - low, draw);
+    return low + widening_sample<std::uint64_t>(high - low, draw);
 }
 
 std::int32_t RandomGenerator::sample_range_inclusive_i32(std::int32_t low, std::int32_t high) {
@@ -87,7 +95,7 @@ std::int32_t RandomGenerator::sample_range_inclusive_i32(std::int32_t low, std::
         static_cast<std::uint32_t>(high) - static_cast<std::uint32_t>(low) + 1U;
     if (range == 0) return static_cast<std::int32_t>(next_word32());
     const auto draw = [this] { return next_word32(); };
-    const std::uint32_t offset = widening_sample<std::uint32_t, std::uint64_t>(range, draw);
+    const std::uint32_t offset = widening_sample<std::uint32_t>(range, draw);
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(low) + offset);
 }
 

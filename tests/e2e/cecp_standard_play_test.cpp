@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"
 
@@ -60,8 +61,8 @@ GameOutcome play_game(std::uint64_t white_seed, std::uint64_t black_seed, bool c
         return std::vector<std::string>{"--proto", "cecp",   "--cecp-standard",   "--delay-ms",
                                         "0",       "--seed", std::to_string(seed)};
     };
-    support::ChildProcess white(PAWNLARK_BINARY, engine(white_seed));
-    support::ChildProcess black(PAWNLARK_BINARY, engine(black_seed));
+    support::ChildProcess white = e2e::start_engine(engine(white_seed));
+    support::ChildProcess black = e2e::start_engine(engine(black_seed));
     Game referee = Game::new_game();
     if (!start.empty()) {
         auto game = Game::from_fen(start, chess960);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 
 namespace pawnlark {
@@ -15,11 +16,7 @@ namespace {
 using std::chrono::milliseconds;
 
 support::ProcessResult run(std::vector<std::string> arguments, std::string input) {
-    support::ProcessRun process;
-    process.program = PAWNLARK_BINARY;
-    process.arguments = std::move(arguments);
-    process.input = std::move(input);
-    return support::run_process(process);
+    return support::run_process(e2e::engine_run(std::move(arguments), std::move(input)));
 }
 
 TEST(GarbleNoEol, LastLineLacksItsLineFeedAndTheEngineReadsOn) {

@@ -1,7 +1,8 @@
 // Golden outputs: long fixed-seed sessions whose output must not change by a single byte,
 // whatever the compiler, the build type or the sanitizers. Every build that runs the tests runs
 // these against its own binary; PAWNLARK_BINARY in the environment points them at another one
-// (the static release binary, say).
+// (the static release binary, say), and PAWNLARK_LAUNCHER starts it through a launcher (Wine's
+// loader for pawnlark.exe): the bytes must be the same on every system.
 //
 // Each session in golden/ is a set of files sharing a name:
 //   NAME.args  the arguments, one per line (an empty line is an empty argument)
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 
 namespace pawnlark {
@@ -44,22 +46,16 @@ std::vector<std::string> golden_names() {
     return names;
 }
 
-std::string binary() {
-    const char* override_path = std::getenv("PAWNLARK_BINARY");
-    return override_path != nullptr && *override_path != '\0' ? override_path : PAWNLARK_BINARY;
-}
-
 class GoldenTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenTest, OutputIsUnchanged) {
     const std::filesystem::path base = GoldenDir / GetParam();
-    support::ProcessRun run;
-    run.program = binary();
-    std::istringstream arguments(read_file(base.string() + ".args"));
-    for (std::string argument; std::getline(arguments, argument);) {
-        run.arguments.push_back(argument);
+    std::vector<std::string> arguments;
+    std::istringstream argument_lines(read_file(base.string() + ".args"));
+    for (std::string argument; std::getline(argument_lines, argument);) {
+        arguments.push_back(argument);
     }
-    run.input = read_file(base.string() + ".in");
+    support::ProcessRun run = e2e::engine_run(arguments, read_file(base.string() + ".in"));
     run.timeout = std::chrono::milliseconds(60000);
     int expected_exit = 0;
     if (std::filesystem::exists(base.string() + ".exit")) {

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"
 
@@ -73,9 +74,12 @@ class Polyglot {
 public:
     Polyglot(const std::string& polyglot, const std::string& engine_arguments) {
         const std::filesystem::path ini = dir_.path() / "pawnlark.ini";
+        // Polyglot splits the command at spaces itself.
+        std::string command;
+        for (const std::string& word : e2e::launcher()) command += word + " ";
+        command += e2e::engine_binary();
         std::ofstream(ini) << "[PolyGlot]\n"
-                           << "EngineCommand = " << PAWNLARK_BINARY << " " << engine_arguments
-                           << "\n"
+                           << "EngineCommand = " << command << " " << engine_arguments << "\n"
                            << "EngineDir = " << dir_.path().string() << "\n"
                            << "Log = false\n"
                            << "[Engine]\n";

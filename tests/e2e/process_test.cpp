@@ -5,18 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 
 namespace pawnlark {
 namespace {
 
-support::ProcessRun pawnlark_run(std::vector<std::string> arguments, std::string input) {
-    support::ProcessRun run;
-    run.program = PAWNLARK_BINARY;
-    run.arguments = std::move(arguments);
-    run.input = std::move(input);
-    return run;
-}
+using e2e::engine_run;
 
 class OutputFailureTest : public ::testing::TestWithParam<support::StreamTarget> {};
 
@@ -26,7 +21,7 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
              {{}, "uci\nisready\nquit\n"},
              {{"bench"}, ""},
          }) {
-        support::ProcessRun run = pawnlark_run(arguments, input);
+        support::ProcessRun run = engine_run(arguments, input);
         run.stdout_target = GetParam();
         const support::ProcessResult result = support::run_process(run);
         EXPECT_EQ(result.exit_code, 101) << "signal " << result.signal.value_or(0);
@@ -36,7 +31,7 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
 }
 
 TEST_P(OutputFailureTest, RunWithoutRepliesEndsNormally) {
-    support::ProcessRun run = pawnlark_run({}, "setoption name UCI_Chess960 value true\nquit\n");
+    support::ProcessRun run = engine_run({}, "setoption name UCI_Chess960 value true\nquit\n");
     run.stdout_target = GetParam();
     const support::ProcessResult result = support::run_process(run);
     EXPECT_EQ(result.exit_code, 0);
@@ -53,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, OutputFailureTest,
                          });
 
 TEST(OutputFailure, DiagnosticNamesTheSystemError) {
-    support::ProcessRun run = pawnlark_run({"bench"}, "");
+    support::ProcessRun run = engine_run({"bench"}, "");
     run.stdout_target = support::StreamTarget::DevFull;
     EXPECT_EQ(support::run_process(run).err,
               "failed printing to stdout: No space left on device\n");
@@ -65,7 +60,7 @@ TEST(LongLines, ManyMegabyteLinesAreReadWhole) {
     // A 4 MiB token followed by a command on the same line must not split into two commands.
     const std::string huge(4 << 20, 'u');
     const support::ProcessResult result =
-        support::run_process(pawnlark_run({}, huge + " isready\n" + huge + "\nisready\n"));
+        support::run_process(engine_run({}, huge + " isready\n" + huge + "\nisready\n"));
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "readyok\n");
     EXPECT_EQ(result.err, "");

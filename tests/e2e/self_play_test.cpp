@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/move_choice.h"
+#include "engine.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"
 
@@ -187,8 +188,8 @@ Game start_game(const GameSetup& setup) {
 
 GameRecord play_uci_game(const GameSetup& setup) {
     GameRecord record;
-    support::ChildProcess white(PAWNLARK_BINARY, arguments(setup.white, false));
-    support::ChildProcess black(PAWNLARK_BINARY, arguments(setup.black, false));
+    support::ChildProcess white = e2e::start_engine(arguments(setup.white, false));
+    support::ChildProcess black = e2e::start_engine(arguments(setup.black, false));
     if (setup.chess960) {
         for (support::ChildProcess* engine : {&white, &black}) {
             engine->send("setoption name UCI_Chess960 value true");
@@ -244,8 +245,8 @@ GameRecord play_uci_game(const GameSetup& setup) {
 
 GameRecord play_cecp_game(const GameSetup& setup) {
     GameRecord record;
-    support::ChildProcess white(PAWNLARK_BINARY, arguments(setup.white, true));
-    support::ChildProcess black(PAWNLARK_BINARY, arguments(setup.black, true));
+    support::ChildProcess white = e2e::start_engine(arguments(setup.white, true));
+    support::ChildProcess black = e2e::start_engine(arguments(setup.black, true));
     for (support::ChildProcess* engine : {&white, &black}) {
         engine->send("protover 2");
         const std::optional<std::string> features = engine->read_line(ReplyTimeout);
@@ -310,7 +311,7 @@ GameRecord play_cecp_game(const GameSetup& setup) {
 
 // The openings a pawnlark run prints for "genfens", without their prefix.
 std::vector<std::string> generated_openings(int count, std::uint64_t seed) {
-    support::ChildProcess engine(PAWNLARK_BINARY, {"--seed", std::to_string(seed)});
+    support::ChildProcess engine = e2e::start_engine({"--seed", std::to_string(seed)});
     engine.send("genfens " + std::to_string(count));
     engine.close_input();
     std::vector<std::string> fens;

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine.h"
 #include "support/child_process.h"
 
 namespace pawnlark {
@@ -25,7 +26,7 @@ std::optional<std::string> line_starting(support::ChildProcess& engine, std::str
 }
 
 TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
-    support::ChildProcess engine(PAWNLARK_BINARY, {"--think"});
+    support::ChildProcess engine = e2e::start_engine({"--think"});
     ASSERT_TRUE(engine.send("position startpos moves e2e4"));
     ASSERT_TRUE(engine.send("go infinite"));
     ASSERT_TRUE(line_starting(engine, "info depth 3"));
@@ -41,7 +42,7 @@ TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
 }
 
 TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
-    support::ChildProcess engine(PAWNLARK_BINARY, {"--think", "--ponder"});
+    support::ChildProcess engine = e2e::start_engine({"--think", "--ponder"});
     ASSERT_TRUE(engine.send("position startpos"));
     ASSERT_TRUE(engine.send("go ponder wtime 2000 btime 2000"));
     // Pondering has no end of its own.
@@ -60,7 +61,7 @@ TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
 }
 
 TEST(ThinkProcess, CecpAnalysisRestartsOnMovesAndEndsAtExit) {
-    support::ChildProcess engine(PAWNLARK_BINARY, {"--proto", "cecp", "--think"});
+    support::ChildProcess engine = e2e::start_engine({"--proto", "cecp", "--think"});
     for (const char* line : {"protover 2", "new", "post", "analyze"})
         ASSERT_TRUE(engine.send(line));
     ASSERT_TRUE(line_starting(engine, "3 "));

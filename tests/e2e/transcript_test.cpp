@@ -1,4 +1,5 @@
-// Runs the pawnlark binary over every *.transcript file in this directory.
+// Runs the pawnlark binary over every *.transcript file in this directory (the binary and a
+// launcher in front of it as engine.h says).
 //
 // A transcript is a text file of directives, one per line:
 //   # ...            a comment; blank lines are skipped too
@@ -29,6 +30,7 @@
 #include <system_error>
 #include <vector>
 
+#include "engine.h"
 #include "support/child_process.h"
 
 namespace pawnlark {
@@ -93,7 +95,6 @@ std::optional<std::string_view> payload(std::string_view line, std::string_view 
 
 Transcript parse_transcript(const std::filesystem::path& path) {
     Transcript transcript;
-    transcript.run.program = PAWNLARK_BINARY;
     std::vector<std::string>& errors = transcript.errors;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -141,6 +142,9 @@ Transcript parse_transcript(const std::filesystem::path& path) {
     if (!transcript.has_exit) {
         errors.push_back("no exit: line");
     }
+    e2e::EngineCommand command = e2e::engine_command(std::move(transcript.run.arguments));
+    transcript.run.program = std::move(command.program);
+    transcript.run.arguments = std::move(command.arguments);
     return transcript;
 }
 

@@ -130,6 +130,29 @@ INSTANTIATE_TEST_SUITE_P(Paths, ChaChaVectorPath,
                              return param.param == chacha::Path::Sse2 ? "Sse2" : "Avx2";
                          });
 
+TEST(ChaChaAvx2Detection, NeedsTheInstructionsAndTheOperatingSystemsSupport) {
+    constexpr std::uint32_t Leaf1 = chacha::Cpuid1EcxOsxsave | chacha::Cpuid1EcxAvx;
+    constexpr std::uint64_t Xcr0 = 0x7;  // x87, SSE and AVX state
+    constexpr std::uint32_t Leaf7 = chacha::Cpuid7EbxAvx2;
+    EXPECT_TRUE(chacha::avx2_usable(7, Leaf1, Xcr0, Leaf7));
+    EXPECT_TRUE(chacha::avx2_usable(0x1F, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_FALSE(chacha::avx2_usable(6, Leaf1, Xcr0, Leaf7)) << "no leaf 7 to ask";
+    EXPECT_FALSE(chacha::avx2_usable(7, chacha::Cpuid1EcxAvx, Xcr0, Leaf7)) << "no OSXSAVE";
+    EXPECT_FALSE(chacha::avx2_usable(7, chacha::Cpuid1EcxOsxsave, Xcr0, Leaf7)) << "no AVX";
+    EXPECT_FALSE(chacha::avx2_usable(7, Leaf1, 0x3, Leaf7)) << "AVX state not saved";
+    EXPECT_FALSE(chacha::avx2_usable(7, Leaf1, 0x5, Leaf7)) << "SSE state not saved";
+    EXPECT_FALSE(chacha::avx2_usable(7, Leaf1, Xcr0, ~chacha::Cpuid7EbxAvx2)) << "no AVX2";
+}
+
+#if (defined(__x86_64__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__))
+// The compiler's own detection reads the same CPUID and XCR0 bits.
+TEST(ChaChaAvx2Detection, AgreesWithTheCompilersDetection) {
+    __builtin_cpu_init();
+    EXPECT_EQ(chacha::active_path() == chacha::Path::Avx2, __builtin_cpu_supports("avx2") != 0);
+    EXPECT_TRUE(chacha::path_supported(chacha::Path::Sse2));
+}
+#endif
+
 TEST(RandomGeneratorStream, MatchesKnownWordsForDefaultSeed) {
     EXPECT_EQ(stream(42, 3), (std::vector<std::uint32_t>{572990626, 2261546851, 1068323197}));
 }
