@@ -135,7 +135,9 @@ std::optional<std::vector<Move>> plies_to(const std::string& fen) {
     const velloran::Result<Game> target = Game::from_fen(fen, false);
     if (!target) return std::nullopt;
     const Board& board = target.value().board();
-    const int plies = 2 * (board.fullmove_number() - 1) + (board.side_to_move() == Color::Black);
+    // Openings are a few plies deep: the count always fits.
+    const auto plies = static_cast<int>(2 * (board.fullmove_number() - 1)
+                                        + (board.side_to_move() == Color::Black ? 1 : 0));
     std::vector<Move> path;
     if (!find_plies(Board::startpos(), board, plies, path)) return std::nullopt;
     Game game = Game::new_game();
