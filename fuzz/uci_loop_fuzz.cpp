@@ -27,8 +27,8 @@ constexpr std::uint32_t OpeningBudget = pawnlark::DefaultOpeningCount;
 
 bool within_budget(const pawnlark::Command& command, std::uint32_t& budget) {
     if (command.word() != "genfens") return true;
-    const std::uint32_t count =
-        velloran::parse_unsigned<std::uint32_t>(command.word_at(1)).value_or(pawnlark::DefaultOpeningCount);
+    const std::uint32_t count = velloran::parse_unsigned<std::uint32_t>(command.word_at(1))
+                                    .value_or(pawnlark::DefaultOpeningCount);
     if (count > budget) return false;
     budget -= count;
     return true;
