@@ -20,11 +20,18 @@ void run_command_loop(std::istream& in, System& system,
     }
 }
 
-void run_command_loop(InputQueue& input, System& system,
+void run_dialect_loop(std::istream& in, System& system, bool reads_ahead, InputQueue*& input,
                       const std::function<LoopControl(const Command&)>& handle) {
-    while (const std::optional<std::string> line = input.next()) {
-        if (!go_on(handle(Command::from_line(*line)), system)) return;
+    if (!reads_ahead) {
+        run_command_loop(in, system, handle);
+        return;
     }
+    InputQueue queue(in);
+    input = &queue;
+    while (const std::optional<std::string> line = queue.next()) {
+        if (!go_on(handle(Command::from_line(*line)), system)) break;
+    }
+    input = nullptr;
 }
 
 }  // namespace pawnlark

@@ -14,8 +14,9 @@ namespace pawnlark {
 void run_command_loop(std::istream& in, System& system,
                       const std::function<LoopControl(const Command&)>& handle);
 
-// The same over input read ahead by a thread, so that a search can watch it (--think).
-void run_command_loop(InputQueue& input, System& system,
+// A dialect's loop: the plain one, or with `reads_ahead` (--think) the one over input read
+// ahead by a thread, which `input` points to while the loop runs so that a search can watch it.
+void run_dialect_loop(std::istream& in, System& system, bool reads_ahead, InputQueue*& input,
                       const std::function<LoopControl(const Command&)>& handle);
 
 }  // namespace pawnlark

@@ -336,17 +336,9 @@ LoopControl handle_uci_line(UciSession& session, const Command& command) {
 }
 
 void run_uci(UciSession& session, std::istream& in) {
-    const auto handle = [&session](const Command& command) {
-        return handle_uci_line(session, command);
-    };
-    if (!session.settings.think) {
-        run_command_loop(in, session.system, handle);
-        return;
-    }
-    InputQueue input(in);
-    session.input = &input;
-    run_command_loop(input, session.system, handle);
-    session.input = nullptr;
+    run_dialect_loop(
+        in, session.system, session.settings.think, session.input,
+        [&session](const Command& command) { return handle_uci_line(session, command); });
 }
 
 }  // namespace pawnlark
