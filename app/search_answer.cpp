@@ -69,11 +69,12 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
                std::optional<std::uint64_t> deadline_ms) {
     using Clock = InputQueue::Clock;
     constexpr std::uint64_t ProgressEveryMs = 1000;
-    // On the growing schedule, depths due within this of each other leave together: every
-    // wake-up costs a crowd of engines more than the lines themselves. Their times stay the
-    // scheduled ones.
-    constexpr std::uint64_t GatherMs = 200;
-    const bool gather = !context.settings.think_interval_ms;
+    // On the growing schedule, depths due within this of each other leave together, and with
+    // the closing line when that is as near: every wake-up costs a crowd of engines more than
+    // the lines themselves. Their times stay the scheduled ones. A depth limit ends the search
+    // when its depth is due, so there nothing is held back.
+    constexpr std::uint64_t GatherMs = 300;
+    const bool gather = !context.settings.think_interval_ms && !limits.depth;
     const Clock::time_point start = Clock::now();
     const auto elapsed_ms = [&] {
         return static_cast<std::uint64_t>(
@@ -103,8 +104,11 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
     for (;;) {
         if (depth_limit_reached()) return ThinkEnd::Done;
         std::optional<std::uint64_t> next_depth = search.next_depth_ms();
-        if (next_depth && gather && last_depth_wake_ms) {
-            next_depth = std::max(*next_depth, *last_depth_wake_ms + GatherMs);
+        if (next_depth && gather) {
+            if (last_depth_wake_ms) {
+                next_depth = std::max(*next_depth, *last_depth_wake_ms + GatherMs);
+            }
+            if (deadline_ms && *next_depth + GatherMs > *deadline_ms) next_depth = deadline_ms;
         }
         std::uint64_t wake_ms = last_line_ms + ProgressEveryMs;
         if (next_depth) wake_ms = std::min(wake_ms, *next_depth);

@@ -122,11 +122,16 @@ ThinkingSearch::ThinkingSearch(const velloran::Board& board, bool chess960,
         variation.end.play(ranked_[k].move);
         variations_.push_back(std::move(variation));
     }
-    // A fixed interval of 0 would print depths without ever waiting.
-    gap_us_ = settings_.think_interval_ms
-                  ? std::max<std::uint64_t>(1, *settings_.think_interval_ms) * 1000
-                  : 1000;
-    next_depth_us_ = gap_us_;
+    // A fixed interval of 0 would print depths without ever waiting. On the growing schedule
+    // depth 1 is done as the search starts, as a real engine's is, and the intervals grow from
+    // a millisecond.
+    if (settings_.think_interval_ms) {
+        gap_us_ = std::max<std::uint64_t>(1, *settings_.think_interval_ms) * 1000;
+        next_depth_us_ = gap_us_;
+    } else {
+        gap_us_ = 1000;
+        next_depth_us_ = 0;
+    }
 }
 
 std::optional<std::uint64_t> ThinkingSearch::next_depth_ms() const {
@@ -148,11 +153,12 @@ ThinkReport ThinkingSearch::line(std::uint32_t multipv_index, std::uint64_t time
     report.score_cp = choice.score;
     if (mates) report.mate_in = 1;
     if (options_.show_wdl) report.wdl = wdl_for(choice.score, mates);
-    report.nodes = nodes_at(time_ms);
     report.nps = settings_.think_nps;
+    // Counted from 1, as real engines count, so that no rate divides by zero.
+    report.time_ms = std::max<std::uint64_t>(time_ms, 1);
+    report.nodes = nodes_at(report.time_ms);
     report.hashfull =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(1000, report.nodes / 16384));
-    report.time_ms = time_ms;
     report.pv = variations_[multipv_index].moves;
     return report;
 }

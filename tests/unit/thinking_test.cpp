@@ -100,6 +100,30 @@ TEST(ThinkBudget, SharesTheClockAndKeepsTheOverheadBack) {
     EXPECT_EQ(think_budget_ms(limits, 10), 90u);
 }
 
+// Unless an interval is fixed, depth 1 is done as the search starts and each later interval
+// is 1.5 to 2 times the one before; times are counted from 1 and the PV grows a move a depth.
+TEST(ThinkingSearch, DepthsComeAtGrowingIntervals) {
+    const velloran::Game game = velloran::Game::new_game();
+    const Settings settings;
+    ThinkingSearch search(game.board(), false, rank_moves_by_material(game), settings,
+                          EngineOptions{});
+    EXPECT_EQ(search.next_depth_ms(), 0u);
+    std::vector<std::uint64_t> due;
+    for (std::uint32_t depth = 1; depth <= 16; ++depth) {
+        due.push_back(*search.next_depth_ms());
+        const ThinkReport best = search.complete_next_depth().back();
+        EXPECT_EQ(best.time_ms, std::max<std::uint64_t>(due.back(), 1));
+        EXPECT_GT(best.nodes, 0u);
+        EXPECT_EQ(best.pv.size(), depth);
+    }
+    for (std::size_t k = 4; k < due.size(); ++k) {
+        const double growth = static_cast<double>(due[k] - due[k - 1])
+                              / static_cast<double>(due[k - 1] - due[k - 2]);
+        EXPECT_GE(growth, 1.45) << "depth " << k + 1;
+        EXPECT_LE(growth, 2.05) << "depth " << k + 1;
+    }
+}
+
 TEST(ThinkLimits, ReadsTheMoversClockAndMateAsDepth) {
     const auto limits = [](std::string_view line, velloran::Color side) {
         return read_uci_limits(Command::from_line(line), side);
