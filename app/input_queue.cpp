@@ -53,8 +53,8 @@ InputQueue::Arrival InputQueue::wait_until(Clock::time_point deadline) {
         return !shared_->lines.empty() || (shared_->ended && !end_reported_);
     };
     // A deadline already past needs a look, not a wait: that would cost system calls.
-    const bool woken = deadline <= Clock::now() ? arrived()
-                                                : shared_->arrived.wait_until(lock, deadline, arrived);
+    const bool woken =
+        deadline <= Clock::now() ? arrived() : shared_->arrived.wait_until(lock, deadline, arrived);
     if (!woken) return {};
     if (shared_->lines.empty()) {
         end_reported_ = true;

@@ -117,8 +117,8 @@ TEST(ThinkingSearch, DepthsComeAtGrowingIntervals) {
         EXPECT_EQ(best.pv.size(), depth);
     }
     for (std::size_t k = 4; k < due.size(); ++k) {
-        const double growth = static_cast<double>(due[k] - due[k - 1])
-                              / static_cast<double>(due[k - 1] - due[k - 2]);
+        const double growth =
+            static_cast<double>(due[k] - due[k - 1]) / static_cast<double>(due[k - 1] - due[k - 2]);
         EXPECT_GE(growth, 1.45) << "depth " << k + 1;
         EXPECT_LE(growth, 2.05) << "depth " << k + 1;
     }
