@@ -73,7 +73,7 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
     // the closing line when that is as near: every wake-up costs a crowd of engines more than
     // the lines themselves. Their times stay the scheduled ones. A depth limit ends the search
     // when its depth is due, so there nothing is held back.
-    constexpr std::uint64_t GatherMs = 300;
+    constexpr std::uint64_t GatherMs = 500;
     const bool gather = !context.settings.think_interval_ms && !limits.depth;
     const Clock::time_point start = Clock::now();
     const auto elapsed_ms = [&] {
@@ -84,12 +84,6 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
         apply_info_quirk(dialect.info_quirk, lines, game);
         context.out.lines(lines, false);
     };
-    const auto print = [&](const ThinkReport& report) {
-        if (auto line = dialect.thinking_line(report)) {
-            std::vector<std::string> lines{std::move(*line)};
-            write(lines);
-        }
-    };
     if (limits.nodes) {
         const std::uint64_t nps = std::max<std::uint64_t>(context.settings.think_nps, 1);
         const std::uint64_t nodes_ms =
@@ -98,6 +92,27 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
     }
     const auto depth_limit_reached = [&] {
         return limits.depth && search.depth() >= *limits.depth && !limits.ponder;
+    };
+    const auto collect = [&](const ThinkReport& report, std::vector<std::string>& lines) {
+        if (auto line = dialect.thinking_line(report)) lines.push_back(std::move(*line));
+    };
+    // Collects every depth due by `time_ms`; true if there was one.
+    const auto collect_due_depths = [&](std::uint64_t time_ms, std::vector<std::string>& lines) {
+        bool depths = false;
+        for (auto due = search.next_depth_ms(); due && *due <= time_ms && !depth_limit_reached();
+             due = search.next_depth_ms()) {
+            for (const ThinkReport& report : search.complete_next_depth()) collect(report, lines);
+            depths = true;
+        }
+        return depths;
+    };
+    // The depths due by `time_ms`, even those a gathering wait held back, then the closing
+    // line, in one write.
+    const auto close_at = [&](std::uint64_t time_ms) {
+        std::vector<std::string> lines;
+        collect_due_depths(time_ms, lines);
+        collect(search.closing_line(time_ms), lines);
+        write(lines);
     };
     std::uint64_t last_line_ms = 0;
     std::optional<std::uint64_t> last_depth_wake_ms;
@@ -128,7 +143,7 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
                     context.out.line(search.cecp_status(elapsed_ms()));
                     break;
                 case MidSearch::Stop:
-                    print(search.closing_line(elapsed_ms()));
+                    close_at(elapsed_ms());
                     return ThinkEnd::Stopped;
                 case MidSearch::PonderHit:
                     if (limits.ponder) {
@@ -150,30 +165,19 @@ ThinkEnd think(const AnswerContext& context, const AnswerDialect& dialect,
         if (arrival.kind == InputQueue::Arrival::Kind::End) {
             // Nobody can send "stop" any more: an endless search ends here.
             if (!deadline_ms && !(limits.depth && !limits.ponder)) {
-                print(search.closing_line(elapsed_ms()));
+                close_at(elapsed_ms());
                 return ThinkEnd::Stopped;
             }
             continue;
         }
-        // Every depth due by now, then the closing line at the deadline, in one write.
+        if (deadline_ms && wake_ms == *deadline_ms) {
+            close_at(wake_ms);
+            return ThinkEnd::Done;
+        }
         std::vector<std::string> lines;
-        const auto collect = [&](const ThinkReport& report) {
-            if (auto line = dialect.thinking_line(report)) lines.push_back(std::move(*line));
-        };
-        bool depths = false;
-        for (auto due = search.next_depth_ms(); due && *due <= wake_ms && !depth_limit_reached();
-             due = search.next_depth_ms()) {
-            for (const ThinkReport& report : search.complete_next_depth()) collect(report);
-            depths = true;
-        }
-        const bool done = deadline_ms && wake_ms == *deadline_ms;
-        if (done) {
-            collect(search.closing_line(wake_ms));
-        } else if (!depths) {
-            collect(search.progress(wake_ms));
-        }
+        const bool depths = collect_due_depths(wake_ms, lines);
+        if (!depths) collect(search.progress(wake_ms), lines);
         write(lines);
-        if (done) return ThinkEnd::Done;
         last_line_ms = wake_ms;
         if (depths) last_depth_wake_ms = wake_ms;
     }

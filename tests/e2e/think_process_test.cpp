@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "engine.h"
 #include "support/child_process.h"
@@ -39,6 +40,24 @@ TEST(ThinkProcess, ReadyAndStopAnsweredDuringAnEndlessSearch) {
     // The deferred position was read: White moves, with the next draws of the generator.
     ASSERT_TRUE(engine.send("go depth 1"));
     EXPECT_EQ(line_starting(engine, "bestmove"), "bestmove a2a4");
+}
+
+// Depths that leave together are not lost to an early "stop": every depth due by then is
+// printed, and the closing line is the deepest.
+TEST(ThinkProcess, StopPrintsTheDepthsDueByThen) {
+    support::ChildProcess engine = e2e::start_engine({"--think"});
+    ASSERT_TRUE(engine.send("go infinite"));
+    ASSERT_TRUE(line_starting(engine, "info depth 1"));
+    std::this_thread::sleep_for(milliseconds(150));
+    ASSERT_TRUE(engine.send("stop"));
+    std::string last_info;
+    while (auto line = engine.read_line(milliseconds(5000))) {
+        if (line->starts_with("bestmove")) break;
+        if (line->starts_with("info depth")) last_info = *line;
+    }
+    // With the default seed, depth 8 of this search is due at 107 ms.
+    const auto depth = std::stoi(last_info.substr(std::string_view("info depth ").size()));
+    EXPECT_GE(depth, 8) << last_info;
 }
 
 TEST(ThinkProcess, PonderhitThinksOnTheClockAndQuitEndsAtOnce) {
