@@ -9,13 +9,19 @@ namespace pawnlark {
 InputQueue::InputQueue(std::istream& in) : shared_(std::make_shared<Shared>()) {
     reader_ = std::thread([shared = shared_, &in] {
         LineReader reader(in);
+        // Notified after the lock is let go: a loop woken while it is held would only wake to
+        // wait for it, which costs a crowd of engines a second wake-up per line.
         while (const auto line = reader.next()) {
-            const std::lock_guard lock(shared->mutex);
-            shared->lines.emplace_back(*line);
+            {
+                const std::lock_guard lock(shared->mutex);
+                shared->lines.emplace_back(*line);
+            }
             shared->arrived.notify_one();
         }
-        const std::lock_guard lock(shared->mutex);
-        shared->ended = true;
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->ended = true;
+        }
         shared->arrived.notify_one();
     });
 }

@@ -3,7 +3,10 @@
 //
 // bench_think_crowd/N: N engines with --think, each on "go movetime 1000" at the same time;
 // counters: the processor time of all of them during the search as a share of one core
-// (percent_of_core), and that time itself.
+// (percent_of_core), that time itself, and the times each engine was put on a processor
+// (wakes_per_engine), which is what the time grows with.
+// bench_plain_crowd/N: the same for engines without --think (--delay-ms 1000), side by side:
+// the floor any engine that sleeps through the second pays on this machine.
 // bench_stop_to_bestmove: "go infinite", then "stop" once the analysis has begun; the time
 // until "bestmove", median in microseconds.
 
@@ -47,29 +50,49 @@ std::vector<std::string> think_arguments() {
     return arguments;
 }
 
-// Nanoseconds the process has run on a processor, all its threads, exactly (schedstat);
-// the tick-rounded times of /proc/<pid>/stat cannot see a millisecond.
-std::uint64_t run_ns(pid_t pid) {
-    std::uint64_t total = 0;
+struct RunFacts {
+    std::uint64_t ns = 0;     // time on a processor
+    std::uint64_t wakes = 0;  // times put on a processor
+};
+
+// What the process's threads have run, exactly (schedstat); the tick-rounded times of
+// /proc/<pid>/stat cannot see a millisecond.
+RunFacts run_facts(pid_t pid) {
+    RunFacts total;
     const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
         std::ifstream schedstat(task.path() / "schedstat");
         std::uint64_t ns = 0;
-        if (schedstat >> ns) total += ns;
+        std::uint64_t waited_ns = 0;
+        std::uint64_t wakes = 0;
+        if (schedstat >> ns >> waited_ns >> wakes) {
+            total.ns += ns;
+            total.wakes += wakes;
+        }
     }
     return total;
 }
 
-// N engines with --think, each answering "isready" and a short first search (so the code has
-// run once), then "go movetime 1000" sent to all at once: the processor time of that search
-// in all of them, as a share of one core over the time to the last bestmove.
-void bench_think_crowd(benchmark::State& state) {
+RunFacts crowd_facts(const std::vector<std::unique_ptr<ChildProcess>>& engines) {
+    RunFacts total;
+    for (const auto& engine : engines) {
+        const RunFacts facts = run_facts(engine->pid());
+        total.ns += facts.ns;
+        total.wakes += facts.wakes;
+    }
+    return total;
+}
+
+// N engines, each answering a short first search (so the code has run once), then
+// "go movetime 1000" sent to all at once: the processor time of that search in all of them,
+// as a share of one core over the time to the last bestmove.
+void run_crowd(benchmark::State& state, const std::vector<std::string>& arguments) {
     const auto count = static_cast<std::size_t>(state.range(0));
     for (auto _ : state) {
         std::vector<std::unique_ptr<ChildProcess>> engines;
         for (std::size_t i = 0; i < count; ++i) {
-            engines.push_back(std::make_unique<ChildProcess>(pawnlark_binary(), think_arguments()));
+            engines.push_back(std::make_unique<ChildProcess>(pawnlark_binary(), arguments));
             engines.back()->send("go depth 1");
         }
         for (auto& engine : engines) {
@@ -78,8 +101,7 @@ void bench_think_crowd(benchmark::State& state) {
                 return;
             }
         }
-        std::uint64_t before_ns = 0;
-        for (auto& engine : engines) before_ns += run_ns(engine->pid());
+        const RunFacts before = crowd_facts(engines);
         const Clock::time_point start = Clock::now();
         for (auto& engine : engines) engine->send("go movetime 1000");
         for (auto& engine : engines) {
@@ -89,17 +111,27 @@ void bench_think_crowd(benchmark::State& state) {
             }
         }
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-        std::uint64_t after_ns = 0;
-        for (auto& engine : engines) after_ns += run_ns(engine->pid());
-        const double cpu = static_cast<double>(after_ns - before_ns) * 1e-9;
+        const RunFacts after = crowd_facts(engines);
+        const double cpu = static_cast<double>(after.ns - before.ns) * 1e-9;
         state.SetIterationTime(wall);
         state.counters["percent_of_core"] = 100.0 * cpu / wall;
         state.counters["search_cpu_ms"] = cpu * 1e3;
+        state.counters["wakes_per_engine"] =
+            static_cast<double>(after.wakes - before.wakes) / static_cast<double>(count);
     }
 }
+
+void bench_think_crowd(benchmark::State& state) { run_crowd(state, think_arguments()); }
+void bench_plain_crowd(benchmark::State& state) { run_crowd(state, {"--delay-ms", "1000"}); }
+
 BENCHMARK(bench_think_crowd)
     ->Arg(1)
     ->Arg(20)
+    ->Arg(200)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(bench_plain_crowd)
     ->Arg(200)
     ->Iterations(1)
     ->UseManualTime()
