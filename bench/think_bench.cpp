@@ -143,7 +143,7 @@ void bench_stop_to_bestmove(benchmark::State& state) {
     for (auto _ : state) {
         engine.send("position startpos");
         engine.send("go infinite");
-        if (!read_until(engine, "info depth 2", milliseconds(10000))) {
+        if (!read_until(engine, "info depth 1", milliseconds(10000))) {
             state.SkipWithError("no analysis");
             return;
         }
