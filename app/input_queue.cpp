@@ -55,12 +55,13 @@ std::optional<std::string> InputQueue::next() {
 
 InputQueue::Arrival InputQueue::wait_until(Clock::time_point deadline) {
     std::unique_lock lock(shared_->mutex);
-    const auto arrived = [&] {
+    const auto has_news = [&] {
         return !shared_->lines.empty() || (shared_->ended && !end_reported_);
     };
     // A deadline already past needs a look, not a wait: that would cost system calls.
-    const bool woken =
-        deadline <= Clock::now() ? arrived() : shared_->arrived.wait_until(lock, deadline, arrived);
+    const bool woken = deadline <= Clock::now()
+                           ? has_news()
+                           : shared_->arrived.wait_until(lock, deadline, has_news);
     if (!woken) return {};
     if (shared_->lines.empty()) {
         end_reported_ = true;

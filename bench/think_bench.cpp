@@ -53,6 +53,12 @@ std::vector<std::string> think_arguments() {
 struct RunFacts {
     std::uint64_t ns = 0;     // time on a processor
     std::uint64_t wakes = 0;  // times put on a processor
+
+    RunFacts& operator+=(const RunFacts& other) {
+        ns += other.ns;
+        wakes += other.wakes;
+        return *this;
+    }
 };
 
 // What the process's threads have run, exactly (schedstat); the tick-rounded times of
@@ -63,24 +69,16 @@ RunFacts run_facts(pid_t pid) {
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
         std::ifstream schedstat(task.path() / "schedstat");
-        std::uint64_t ns = 0;
+        RunFacts task_facts;
         std::uint64_t waited_ns = 0;
-        std::uint64_t wakes = 0;
-        if (schedstat >> ns >> waited_ns >> wakes) {
-            total.ns += ns;
-            total.wakes += wakes;
-        }
+        if (schedstat >> task_facts.ns >> waited_ns >> task_facts.wakes) total += task_facts;
     }
     return total;
 }
 
 RunFacts crowd_facts(const std::vector<std::unique_ptr<ChildProcess>>& engines) {
     RunFacts total;
-    for (const auto& engine : engines) {
-        const RunFacts facts = run_facts(engine->pid());
-        total.ns += facts.ns;
-        total.wakes += facts.wakes;
-    }
+    for (const auto& engine : engines) total += run_facts(engine->pid());
     return total;
 }
 

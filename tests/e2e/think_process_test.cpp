@@ -55,6 +55,7 @@ TEST(ThinkProcess, StopPrintsTheDepthsDueByThen) {
         if (line->starts_with("bestmove")) break;
         if (line->starts_with("info depth")) last_info = *line;
     }
+    ASSERT_FALSE(last_info.empty());
     // With the default seed, depth 8 of this search is due at 107 ms.
     const auto depth = std::stoi(last_info.substr(std::string_view("info depth ").size()));
     EXPECT_GE(depth, 8) << last_info;
