@@ -4,13 +4,13 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cecp_loop.h"
-#include "app/io.h"
-#include "app/platform.h"
-#include "app/reply_format.h"
+#include "app/io/formatted_output.h"
+#include "app/io/output.h"
+#include "app/os/platform.h"
+#include "app/os/system.h"
+#include "app/protocol/cecp/cecp_loop.h"
+#include "app/protocol/uci/uci_loop.h"
 #include "app/settings.h"
-#include "app/system.h"
-#include "app/uci_loop.h"
 #include "velloran/random/random_generator.h"
 
 namespace {

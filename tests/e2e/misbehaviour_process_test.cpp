@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/system.h"
+#include "app/os/system.h"
 #include "engine.h"
 #include "support/child_process.h"
 

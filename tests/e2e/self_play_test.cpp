@@ -15,7 +15,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/move_choice.h"
+#include "app/engine/move_choice.h"
 #include "engine.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/io.h"
-#include "app/system.h"
+#include "app/io/output.h"
+#include "app/os/system.h"
 
 namespace pawnlark::test {
 

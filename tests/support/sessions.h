@@ -4,8 +4,9 @@
 
 #include <string_view>
 
-#include "app/cecp_loop.h"
-#include "app/uci_loop.h"
+#include "app/protocol/cecp/cecp_loop.h"
+#include "app/protocol/uci/uci_loop.h"
+#include "app/settings.h"
 #include "recording.h"
 
 namespace pawnlark::test {

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "app/engine/engine_options.h"
+#include "app/protocol/protocol_settings.h"
+
+namespace pawnlark {
+
+// The UCI type of an option; the xboard form is given per option.
+enum class OptionType : std::uint8_t { Spin, Check, Combo, Button, String };
+
+// What taking an option does besides being accepted.
+enum class OptionEffect : std::uint8_t {
+    None,
+    Noise,
+    MultiPv,
+    ShowWdl,
+    MoveOverhead,
+    Ponder,
+    Chess960,  // the mode of later games; the UCI loop's own state
+    ResetAll,  // every option back to its default
+};
+
+// One option the engine offers.
+struct OptionSpec {
+    std::string_view name{};
+    OptionType type = OptionType::Button;
+    std::string_view xboard_type{};    // "-spin", "-slider", "-check", "-combo", "-button", ...
+    std::string_view default_value{};  // as UCI announces it; empty is announced as <empty>
+    std::int64_t min = 0;              // spins only
+    std::int64_t max = 0;
+    std::span<const std::string_view> choices{};  // combos only, in announced order
+    OptionEffect effect = OptionEffect::None;
+    bool uci_only = false;  // CECP has commands of its own for it, or no use for it
+};
+
+// The full catalogue as offered in a dialect: CECP leaves out the UCI-only options, and
+// UCI_Chess960 is left out when it is not offered at all. Lives as long as the program, and so
+// does every OptionSetting read from it.
+std::span<const OptionSpec> option_catalogue(Protocol protocol, bool chess960_option);
+
+// MultiPV, Move Overhead and UCI_ShowWDL: what a thinking engine offers without the catalogue.
+std::span<const OptionSpec> search_options();
+
+// How a dialect writes values: check values are true/false in UCI, 1/0 in xboard, and UCI
+// writes an empty string as <empty>.
+enum class OptionSyntax : std::uint8_t { Uci, Xboard };
+
+// An option value that passed its checks.
+struct OptionSetting {
+    const OptionSpec* option = nullptr;  // into the catalogue the setting was read from
+    std::string value;        // as the option knows it: "64", "true", "Very Solid", "" (buttons)
+    std::int64_t number = 0;  // a spin's value; 1 or 0 for a check
+};
+
+// A setting, or why the command was refused: one line of text, without the dialect's prefix.
+using OptionOutcome = std::variant<OptionSetting, std::string>;
+
+// Reads a whole "setoption name <id> [value <x>]" line. Names match whatever their spacing and
+// case (values of checks and combos ignore case too); a name that holds the word value is
+// found by trying every "value" as the separator, the longest known name winning. The value
+// is the rest of the line as written.
+OptionOutcome read_setoption(std::span<const OptionSpec> catalogue, std::string_view line);
+
+// Reads xboard's "option NAME[=VALUE]" from the text after the command word.
+OptionOutcome read_xboard_option(std::span<const OptionSpec> catalogue, std::string_view text);
+
+// Checks a value, absent when none was given, against the option.
+OptionOutcome check_option_value(const OptionSpec& option, std::optional<std::string_view> value,
+                                 OptionSyntax syntax);
+
+// What a setting changes among the engine options; Reset Settings puts them all back. Options
+// without an effect there change nothing.
+void apply_option(const OptionSetting& setting, EngineOptions& options);
+
+// For a front end that offers only the search options: sets MultiPV, UCI_ShowWDL or Move
+// Overhead from its name and UCI value text. False, and nothing changed, for another name or a
+// value that does not pass.
+bool apply_search_option(EngineOptions& options, std::string_view name,
+                         std::optional<std::string_view> value);
+
+// The confirmation of --options echo: "Hash set to 64", "Clear Hash pressed".
+std::string describe(const OptionSetting& setting);
+
+// "option name Hash type spin default 16 min 1 max 33554432".
+std::string uci_option_line(const OptionSpec& option);
+// option="Hash -spin 16 1 33554432", as one item of the feature line.
+std::string xboard_option_feature(const OptionSpec& option);
+
+// The text with control characters (a tab aside) as '?', so an echoed value cannot end or
+// split a reply line.
+std::string printable(std::string_view text);
+
+}  // namespace pawnlark

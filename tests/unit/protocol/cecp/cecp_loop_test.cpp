@@ -1,0 +1,25 @@
+#include "app/protocol/cecp/cecp_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "sessions.h"
+
+namespace pawnlark {
+namespace {
+
+using CecpLoopTest = test::CecpSessionTest;
+
+TEST_F(CecpLoopTest, QuitEndsTheLoopAndUciWordsAreIgnored) {
+    std::istringstream in("uci\nisready\n  quit \nxboard\n");
+    run_cecp(session, in);
+    EXPECT_TRUE(out.lines.empty());
+    std::string rest;
+    std::getline(in, rest);
+    EXPECT_EQ(rest, "xboard");
+}
+
+}  // namespace
+}  // namespace pawnlark
