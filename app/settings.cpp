@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -15,6 +16,7 @@ struct ArgumentRule {
     std::string_view word;
     bool takes_value;
     void (*apply)(Settings&, OptionValue);
+    bool (*knows_value)(std::string_view) = nullptr;  // set when the value is a word from a list
 };
 
 std::optional<std::uint32_t> read_ply(OptionValue value) {
@@ -35,6 +37,17 @@ std::optional<T> read_word(OptionValue value,
     }
     return std::nullopt;
 }
+
+// A rule's value check for an option that reads a word from the list.
+template <const auto& Words>
+bool is_word(std::string_view value) {
+    return read_word(value, Words).has_value();
+}
+
+constexpr auto ProtocolWords = std::to_array<std::pair<std::string_view, Protocol>>({
+    {"uci", Protocol::Uci},
+    {"cecp", Protocol::Cecp},
+});
 
 constexpr auto ClaimWords = std::to_array<std::pair<std::string_view, ClaimKind>>({
     {"resign", ClaimKind::Resign},
@@ -103,8 +116,9 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"--delay-ms", true, [](Settings& s, OptionValue v) { s.delay_ms = read_u64_or(v, 5); }},
     {"--proto", true,
      [](Settings& s, OptionValue v) {
-         s.protocol = v == std::string_view("cecp") ? Protocol::Cecp : Protocol::Uci;
-     }},
+         s.protocol = read_word(v, ProtocolWords).value_or(Protocol::Uci);
+     },
+     is_word<ProtocolWords>},
     {"--crash-at-ply", true, [](Settings& s, OptionValue v) { s.crash_at_ply = read_ply(v); }},
     {"--stall-at-ply", true, [](Settings& s, OptionValue v) { s.stall_at_ply = read_ply(v); }},
     {"--illegal-at-ply", true, [](Settings& s, OptionValue v) { s.illegal_at_ply = read_ply(v); }},
@@ -114,20 +128,24 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"--cecp-claim", true,
      [](Settings& s, OptionValue v) {
          s.cecp_claim = read_word(v, ClaimWords).value_or(ClaimKind::Resign);
-     }},
+     },
+     is_word<ClaimWords>},
     {"--flag-at-ply", true, [](Settings& s, OptionValue v) { s.flag_at_ply = read_ply(v); }},
     {"--flag-overrun-ms", true,
      [](Settings& s, OptionValue v) { s.flag_overrun_ms = read_u64_or(v, 50); }},
     {"--line-end", true,
      [](Settings& s, OptionValue v) {
          s.line_end = read_word(v, LineEndWords).value_or(LineEnd::Lf);
-     }},
+     },
+     is_word<LineEndWords>},
     {"--token-sep", true,
      [](Settings& s, OptionValue v) {
          s.token_separator = read_word(v, SeparatorWords).value_or(TokenSeparator::Space);
-     }},
+     },
+     is_word<SeparatorWords>},
     {"--handshake-fault", true,
-     [](Settings& s, OptionValue v) { s.handshake_fault = read_word(v, HandshakeWords); }},
+     [](Settings& s, OptionValue v) { s.handshake_fault = read_word(v, HandshakeWords); },
+     is_word<HandshakeWords>},
     {"--handshake-delay-ms", true,
      [](Settings& s, OptionValue v) { s.handshake_delay_ms = read_u64_or(v, 0); }},
     {"--crash-after-ply", true,
@@ -135,13 +153,15 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
     {"--garble-at-ply", true, [](Settings& s, OptionValue v) { s.garble_at_ply = read_ply(v); }},
     {"--garble", true,
      [](Settings& s,
-        OptionValue v) { s.garble = read_word(v, GarbleWords).value_or(GarbleKind::Empty); }},
+        OptionValue v) { s.garble = read_word(v, GarbleWords).value_or(GarbleKind::Empty); },
+     is_word<GarbleWords>},
     {"--flood-at-ply", true, [](Settings& s, OptionValue v) { s.flood_at_ply = read_ply(v); }},
     {"--flood-lines", true,
      [](Settings& s, OptionValue v) { s.flood_lines = read_ply(v).value_or(1000); }},
     {"--flood-kind", true,
      [](Settings& s,
-        OptionValue v) { s.flood_kind = read_word(v, FloodWords).value_or(FloodKind::Valid); }},
+        OptionValue v) { s.flood_kind = read_word(v, FloodWords).value_or(FloodKind::Valid); },
+     is_word<FloodWords>},
     {"--quit-delay-ms", true,
      [](Settings& s, OptionValue v) { s.quit_delay_ms = read_u64_or(v, 0); }},
     {"--ignore-quit", false, [](Settings& s, OptionValue) { s.ignore_quit = true; }},
@@ -158,37 +178,55 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
      [](Settings& s, OptionValue v) { s.think_nps = read_u64_or(v, DefaultThinkNps); }},
     {"--options", true,
      [](Settings& s,
-        OptionValue v) { s.options = read_word(v, OptionsWords).value_or(OptionsMode::Basic); }},
+        OptionValue v) { s.options = read_word(v, OptionsWords).value_or(OptionsMode::Basic); },
+     is_word<OptionsWords>},
     {"--info-quirk", true,
-     [](Settings& s, OptionValue v) { s.info_quirk = read_word(v, QuirkWords); }},
+     [](Settings& s, OptionValue v) { s.info_quirk = read_word(v, QuirkWords); },
+     is_word<QuirkWords>},
     {"--cecp-accept-draw", false, [](Settings& s, OptionValue) { s.cecp_accept_draw = true; }},
 });
+
+// Walks the arguments as the scanner reads them: visits each with the rule that knows it (null
+// for an unknown argument) and that rule's value.
+template <typename Visit>
+void walk_arguments(std::span<const std::string_view> arguments, Visit visit) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string_view argument = arguments[index];
+        const auto rule = std::ranges::find(ArgumentRules, argument, &ArgumentRule::word);
+        if (rule == ArgumentRules.end()) {
+            visit(argument, nullptr, OptionValue());
+            continue;
+        }
+        OptionValue value;
+        if (rule->takes_value) {
+            ++index;  // the value is the next argument, whatever it looks like
+            if (index < arguments.size()) value = arguments[index];
+        }
+        visit(argument, &*rule, value);
+    }
+}
 
 }  // namespace
 
 Settings scan_arguments(std::span<const std::string_view> arguments) {
     Settings settings;
-    std::size_t index = 0;
-    while (index < arguments.size()) {
-        const std::string_view argument = arguments[index];
-        std::size_t step = 1;
-        for (const ArgumentRule& rule : ArgumentRules) {
-            if (rule.word != argument) {
-                continue;
-            }
-            OptionValue value;
-            if (rule.takes_value) {
-                step = 2;
-                if (index + 1 < arguments.size()) {
-                    value = arguments[index + 1];
-                }
-            }
-            rule.apply(settings, value);
-            break;
-        }
-        index += step;
-    }
+    walk_arguments(arguments, [&](std::string_view, const ArgumentRule* rule, OptionValue value) {
+        if (rule != nullptr) rule->apply(settings, value);
+    });
     return settings;
+}
+
+std::vector<std::string_view> unknown_arguments(std::span<const std::string_view> arguments) {
+    std::vector<std::string_view> unknown;
+    walk_arguments(arguments,
+                   [&](std::string_view argument, const ArgumentRule* rule, OptionValue value) {
+                       if (rule == nullptr || (rule->takes_value && !value)) {
+                           unknown.push_back(argument);
+                       } else if (value && rule->knows_value && !rule->knows_value(*value)) {
+                           unknown.push_back(*value);
+                       }
+                   });
+    return unknown;
 }
 
 }  // namespace pawnlark

@@ -2,6 +2,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "app/io/formatted_output.h"
 #include "app/protocol/protocol_settings.h"
@@ -21,5 +22,11 @@ struct Settings : ProtocolSettings, OutputFormat {
 // skipped, unreadable values take their fall-backs, the last occurrence of an option wins.
 // A value-taking option always consumes the next argument, whatever it looks like.
 Settings scan_arguments(std::span<const std::string_view> arguments);
+
+// What the scanner would skip or read as a fall-back, walking the arguments the same way: each
+// unrecognised argument, each value that is not one of its option's words, and each
+// value-taking option left without a value. Numbers are not checked. Empty for a clean line;
+// lets a program that composes command lines catch a misspelling.
+std::vector<std::string_view> unknown_arguments(std::span<const std::string_view> arguments);
 
 }  // namespace pawnlark

@@ -10,8 +10,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/settings.h"
 #include "support/child_process.h"
 #include "tools/audit/cli.h"
 #include "tools/audit/expectations.h"
@@ -263,6 +265,20 @@ TEST(AuditCells, PatternsPickCellsAndBringTheirControl) {
     EXPECT_EQ(ids, (std::vector<std::string>{"control/cecp/nodes", "stall/cecp/nodes"}));
     options.only = {"stall/xboard"};
     EXPECT_FALSE(selected_cells(options));
+}
+
+// The engine skips words it does not know, so a misspelt scenario would quietly play as the
+// control.
+TEST(AuditScenarios, EveryEngineArgumentIsKnownToTheEngine) {
+    for (const Scenario& scenario : all_scenarios()) {
+        const std::vector<std::string_view> arguments(scenario.engine_arguments.begin(),
+                                                      scenario.engine_arguments.end());
+        std::string unknown;
+        for (const std::string_view word : pawnlark::unknown_arguments(arguments)) {
+            unknown += " '" + std::string(word) + "'";
+        }
+        EXPECT_TRUE(unknown.empty()) << scenario.id << ": unknown to the engine:" << unknown;
+    }
 }
 
 TEST(AuditReport, MatrixFindingsAndJsonEscapes) {

@@ -173,5 +173,23 @@ TEST(ScanArguments, OptionsQuirksAndDraws) {
     EXPECT_EQ(unknown.info_quirk, std::nullopt);
 }
 
+TEST(UnknownArguments, ListsWhatTheScannerWouldSkipOrReadAsAFallBack) {
+    struct Row {
+        std::vector<std::string_view> arguments;
+        std::vector<std::string_view> unknown;
+    };
+    const std::vector<Row> rows = {
+        {{"--proto", "cecp", "--garble-at-ply", "10", "--garble", "noeol", "--ponder", "bench"},
+         {}},
+        {{"--name", "--seed", "--info-quirk", "bounds"}, {}},  // any name, even an option's
+        {{"--garbel", "null", "--seed", "5"}, {"--garbel", "null"}},
+        {{"--garble", "nul", "--proto", "xboard"}, {"nul", "xboard"}},
+        {{"--random", "--flood-kind"}, {"--flood-kind"}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(unknown_arguments(row.arguments), row.unknown) << row.arguments.front();
+    }
+}
+
 }  // namespace
 }  // namespace pawnlark
