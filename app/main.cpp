@@ -5,10 +5,14 @@
 #include <vector>
 
 #include "app/io/formatted_output.h"
+#include "app/io/input.h"
+#include "app/io/input_queue.h"
 #include "app/io/output.h"
+#include "app/os/clock.h"
 #include "app/os/platform.h"
 #include "app/os/system.h"
 #include "app/protocol/cecp/cecp_loop.h"
+#include "app/protocol/searcher.h"
 #include "app/protocol/uci/uci_loop.h"
 #include "app/settings.h"
 #include "velloran/random/random_generator.h"
@@ -17,6 +21,24 @@ namespace {
 
 // Both numbers are fixed: the line is the same on every machine and in every run.
 constexpr std::string_view BenchLine = "123456 nodes 987654 nps";
+
+// Each dialect's state starts with its own game at the standard start position.
+void run_dialect(const pawnlark::Settings& settings, pawnlark::Output& out,
+                 pawnlark::System& system, velloran::RandomGenerator& generator,
+                 pawnlark::Searcher& searcher, pawnlark::Input& input) {
+    switch (settings.protocol) {
+        case pawnlark::Protocol::Uci: {
+            pawnlark::UciSession session{settings, out, system, generator, searcher};
+            pawnlark::run_uci(session, input);
+            break;
+        }
+        case pawnlark::Protocol::Cecp: {
+            pawnlark::CecpSession session{settings, out, system, generator, searcher};
+            pawnlark::run_cecp(session, input);
+            break;
+        }
+    }
+}
 
 // The program after start-up: `arguments` are those after the program's name.
 int run(std::span<const std::string_view> arguments) {
@@ -42,18 +64,17 @@ int run(std::span<const std::string_view> arguments) {
     pawnlark::Output& out = plain ? static_cast<pawnlark::Output&>(stdout_output) : formatted;
     // Made once: every move choice of the run draws from this one stream.
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
-    // Each dialect's state starts with its own game at the standard start position.
-    switch (settings.protocol) {
-        case pawnlark::Protocol::Uci: {
-            pawnlark::UciSession session{settings, out, system, generator, {}};
-            pawnlark::run_uci(session, std::cin);
-            break;
-        }
-        case pawnlark::Protocol::Cecp: {
-            pawnlark::CecpSession session{settings, out, system, generator, {}};
-            pawnlark::run_cecp(session, std::cin);
-            break;
-        }
+    // A thinking engine reads ahead, so that it can watch the input while it thinks; the plain
+    // one reads a line only when it has answered the last.
+    if (settings.think) {
+        pawnlark::InputQueue input(std::cin);
+        const pawnlark::SteadyClock clock;
+        pawnlark::ThinkingSearcher searcher(input, clock);
+        run_dialect(settings, out, system, generator, searcher, input);
+    } else {
+        pawnlark::PlainInput input(std::cin);
+        pawnlark::InstantSearcher searcher;
+        run_dialect(settings, out, system, generator, searcher, input);
     }
     return static_cast<int>(pawnlark::ExitStatus::Ok);
 }

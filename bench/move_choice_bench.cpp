@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "app/move_choice.h"
+#include "app/engine/move_choice.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 

@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/move_choice.h"
+#include "app/engine/move_choice.h"
 #include "child_facts.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cecp_loop.h"
+#include "app/protocol/cecp/cecp_loop.h"
 #include "app/settings.h"
 #include "loop_checks.h"
 #include "velloran/random/random_generator.h"
@@ -97,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pawnlark::fuzz::RecordingOutput out;
     pawnlark::fuzz::NoFaultSystem system;
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
-    pawnlark::CecpSession session{settings, out, system, generator, {}};
+    pawnlark::InstantSearcher searcher;
+    pawnlark::CecpSession session{settings, out, system, generator, searcher};
 
     for (const std::string& line : pawnlark::fuzz::input_lines(data, size)) {
         const pawnlark::Command command = pawnlark::Command::from_line(line);

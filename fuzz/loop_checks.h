@@ -13,8 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/io.h"
-#include "app/system.h"
+#include "app/io/line_reader.h"
+#include "app/io/output.h"
+#include "app/os/system.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark::fuzz {

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/openings.h"
+#include "app/engine/openings.h"
+#include "app/protocol/uci/uci_loop.h"
 #include "app/settings.h"
-#include "app/uci_loop.h"
 #include "loop_checks.h"
 #include "velloran/random/random_generator.h"
 #include "velloran/text.h"
@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pawnlark::fuzz::RecordingOutput out;
     pawnlark::fuzz::NoFaultSystem system;
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
-    pawnlark::UciSession session{settings, out, system, generator, {}};
+    pawnlark::InstantSearcher searcher;
+    pawnlark::UciSession session{settings, out, system, generator, searcher};
 
     std::uint32_t opening_budget = OpeningBudget;
     for (const std::string& line : pawnlark::fuzz::input_lines(data, size)) {

@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/openings.h"
+#include "app/engine/openings.h"
 #include "support/child_process.h"
 #include "velloran/chess/game.h"
 #include "velloran/text.h"

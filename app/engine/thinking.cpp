@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "velloran/chess/notation.h"
-
 namespace pawnlark {
 namespace {
 
@@ -48,18 +46,18 @@ std::optional<std::uint64_t> think_budget_ms(const ThinkLimits& limits, std::uin
     return std::min(budget, less_overhead(*limits.remaining_ms));
 }
 
-ThinkingSearch::ThinkingSearch(const velloran::Board& board, bool chess960,
-                               std::vector<MoveChoice> ranked, const ThinkSettings& settings,
-                               std::uint64_t seed, const EngineOptions& options)
+ThinkingSearch::ThinkingSearch(const velloran::Game& game, std::vector<MoveChoice> ranked,
+                               const ThinkSettings& settings, std::uint64_t seed,
+                               const EngineOptions& options)
     : ranked_(std::move(ranked)),
-      chess960_(chess960),
       settings_(settings),
       options_(options),
-      generator_(velloran::RandomGenerator::with_seed(seed ^ board.hash() ^ AnalysisSeedMix)) {
+      generator_(
+          velloran::RandomGenerator::with_seed(seed ^ game.board().hash() ^ AnalysisSeedMix)) {
     const std::size_t lines =
         std::min<std::size_t>(ranked_.size(), std::max<std::uint32_t>(options_.multipv, 1));
     for (std::size_t k = 0; k < lines; ++k) {
-        Variation variation{board, {velloran::move_text(board, ranked_[k].move, chess960_)}};
+        Variation variation{game, {game.move_text(ranked_[k].move)}};
         variation.end.play(ranked_[k].move);
         variations_.push_back(std::move(variation));
     }
@@ -107,13 +105,14 @@ ThinkReport ThinkingSearch::line(std::uint32_t multipv_index, std::uint64_t time
 std::vector<ThinkReport> ThinkingSearch::complete_next_depth() {
     ++depth_;
     const std::uint64_t time_ms = next_depth_us_ / 1000;
-    // Each variation grows by a legal move per depth until its game ends.
+    // Each variation grows by a legal move per depth until its game ends, by the rules or by
+    // a draw that either side could claim: no line goes on past the fifty-move rule.
     for (Variation& variation : variations_) {
         if (variation.moves.size() >= depth_) continue;
-        const auto replies = sorted_legal_moves(variation.end, chess960_);
-        if (replies.empty()) continue;
+        if (variation.end.status() != velloran::GameStatus::Ongoing) continue;
+        const auto replies = sorted_legal_moves(variation.end);
         const velloran::Move reply = replies[generator_.sample_range(0, replies.size())];
-        variation.moves.push_back(velloran::move_text(variation.end, reply, chess960_));
+        variation.moves.push_back(variation.end.move_text(reply));
         variation.end.play(reply);
     }
     std::vector<ThinkReport> reports;
@@ -126,9 +125,12 @@ std::vector<ThinkReport> ThinkingSearch::complete_next_depth() {
     }
     // Now and then the best line fails high first, as aspiration windows make real engines do.
     if (depth_ >= 2 && generator_.sample_range(0, 4) == 0) {
-        ThinkReport bound = line(0, time_ms);
+        // Found on the way to the depth's end, so earlier than the exact line after it.
+        const std::uint64_t early_ms =
+            time_ms > last_depth_ms_ ? std::max<std::uint64_t>(1, (time_ms - last_depth_ms_) / 8)
+                                     : 0;
+        ThinkReport bound = line(0, time_ms - early_ms);
         bound.bound = ThinkReport::Bound::Lower;
-        bound.nodes -= bound.nodes / 8;
         bound.pv.resize(1);
         reports.push_back(bound);
     }
@@ -137,6 +139,7 @@ std::vector<ThinkReport> ThinkingSearch::complete_next_depth() {
         gap_us_ = saturating_mul(gap_us_, 1500 + generator_.sample_range(0, 501)) / 1000;
     }
     next_depth_us_ = saturating_add(next_depth_us_, gap_us_);
+    last_depth_ms_ = time_ms;
     return reports;
 }
 

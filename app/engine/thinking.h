@@ -9,8 +9,8 @@
 #include "app/engine/engine_options.h"
 #include "app/engine/move_choice.h"
 #include "app/engine/thinking_settings.h"
+#include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
-#include "velloran/rules/board.h"
 
 namespace pawnlark {
 
@@ -62,7 +62,7 @@ struct ThinkReport {
 class ThinkingSearch {
 public:
     // `ranked` must not be empty.
-    ThinkingSearch(const velloran::Board& board, bool chess960, std::vector<MoveChoice> ranked,
+    ThinkingSearch(const velloran::Game& game, std::vector<MoveChoice> ranked,
                    const ThinkSettings& settings, std::uint64_t seed, const EngineOptions& options);
 
     // Depths completed so far.
@@ -86,18 +86,18 @@ private:
     ThinkReport line(std::uint32_t multipv_index, std::uint64_t time_ms);
 
     struct Variation {
-        velloran::Board end;  // the position after the moves so far
+        velloran::Game end;  // the game after the moves so far, to see where it ends
         std::vector<std::string> moves;
     };
 
     std::vector<MoveChoice> ranked_;
     std::vector<Variation> variations_;
-    bool chess960_;
     ThinkSettings settings_;
     EngineOptions options_;
     velloran::RandomGenerator generator_;
     std::uint32_t depth_ = 0;
     std::uint64_t next_depth_us_ = 0;
+    std::uint64_t last_depth_ms_ = 0;  // when the last depth completed
     std::uint64_t gap_us_ = 0;
 };
 

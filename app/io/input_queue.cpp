@@ -1,5 +1,7 @@
 #include "app/io/input_queue.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "app/io/line_reader.h"
@@ -39,21 +41,24 @@ InputQueue::~InputQueue() {
     }
 }
 
-std::optional<std::string> InputQueue::next() {
+std::optional<std::string_view> InputQueue::next() {
     if (!deferred_.empty()) {
-        std::string line = std::move(deferred_.front());
+        current_ = std::move(deferred_.front());
         deferred_.pop_front();
-        return line;
+        return current_;
     }
     std::unique_lock lock(shared_->mutex);
     shared_->arrived.wait(lock, [&] { return !shared_->lines.empty() || shared_->ended; });
     if (shared_->lines.empty()) return std::nullopt;
-    std::string line = std::move(shared_->lines.front());
+    current_ = std::move(shared_->lines.front());
     shared_->lines.pop_front();
-    return line;
+    return current_;
 }
 
-InputQueue::Arrival InputQueue::wait_until(Clock::time_point deadline) {
+WatchedInput::Arrival InputQueue::wait_until(std::uint64_t deadline_ms) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline{
+        std::chrono::milliseconds(std::min<std::uint64_t>(deadline_ms, std::uint64_t{1} << 50))};
     std::unique_lock lock(shared_->mutex);
     const auto has_news = [&] {
         return !shared_->lines.empty() || (shared_->ended && !end_reported_);
@@ -70,6 +75,11 @@ InputQueue::Arrival InputQueue::wait_until(Clock::time_point deadline) {
     Arrival arrival{Arrival::Kind::Line, std::move(shared_->lines.front())};
     shared_->lines.pop_front();
     return arrival;
+}
+
+bool InputQueue::exhausted() const {
+    const std::lock_guard lock(shared_->mutex);
+    return shared_->ended && shared_->lines.empty();
 }
 
 void InputQueue::defer(std::string line) { deferred_.push_back(std::move(line)); }

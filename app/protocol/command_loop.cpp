@@ -1,7 +1,5 @@
 #include "app/protocol/command_loop.h"
 
-#include "app/io/line_reader.h"
-
 namespace pawnlark {
 namespace {
 
@@ -20,26 +18,13 @@ LoopControl quit(const ProtocolSettings& settings, System& system) {
     return LoopControl::Quit;
 }
 
-void run_command_loop(std::istream& in, System& system,
-                      const std::function<LoopControl(const Command&)>& handle) {
-    LineReader reader(in);
-    while (const std::optional<std::string_view> line = reader.next()) {
+void run_command_loop(Input& input, System& system,
+                      const std::function<LoopControl(const Command&)>& handle,
+                      const std::function<LoopControl()>& idle) {
+    while (const std::optional<std::string_view> line = input.next()) {
         if (!go_on(handle(Command::from_line(*line)), system)) return;
+        if (idle && !input.has_deferred() && !go_on(idle(), system)) return;
     }
-}
-
-void run_dialect_loop(std::istream& in, System& system, bool reads_ahead, InputQueue*& input,
-                      const std::function<LoopControl(const Command&)>& handle) {
-    if (!reads_ahead) {
-        run_command_loop(in, system, handle);
-        return;
-    }
-    InputQueue queue(in);
-    input = &queue;
-    while (const std::optional<std::string> line = queue.next()) {
-        if (!go_on(handle(Command::from_line(*line)), system)) break;
-    }
-    input = nullptr;
 }
 
 }  // namespace pawnlark

@@ -6,18 +6,20 @@
 #include <string>
 #include <string_view>
 
+#include "app/engine/engine_options.h"
+#include "app/engine/move_choice.h"
 #include "app/engine/thinking.h"
 #include "app/io/command.h"
-#include "app/io/input_queue.h"
 #include "app/io/output.h"
 #include "app/os/system.h"
 #include "app/protocol/loop_control.h"
-#include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
 namespace pawnlark {
+
+class Searcher;
 
 // What a line that arrives while the engine thinks does to the search.
 enum class MidSearch : std::uint8_t {
@@ -44,31 +46,29 @@ struct AnswerDialect {
     std::string (*report)(std::int32_t score, std::uint32_t nodes, std::uint64_t time_ms,
                           std::string_view pv) = nullptr;
     // Line `depth` of a flood; `first_move` is the text of the first sorted legal move.
-    std::string (*flood_line)(const ProtocolSettings& settings, std::uint32_t depth,
+    std::string (*flood_line)(const FaultSettings& faults, std::uint32_t depth,
                               std::optional<std::string_view> first_move) = nullptr;
     // How the dialect writes a move of the current game.
     std::function<std::string(velloran::Move)> move_text;
     // Called with the move once it is chosen, before anything is written: a dialect that plays
     // its own moves plays it here, and may return a line that follows the move (a result).
     std::function<std::optional<std::string>(velloran::Move)> after_move;
-    // With --think: what a line that arrives mid-search does, and how the dialect prints a line
-    // of analysis (absent: not at all).
+    // While thinking: what a line that arrives mid-search does, how the dialect prints a line
+    // of analysis (absent: not at all), and its status line.
     std::function<MidSearch(std::string_view line)> mid_search;
     std::function<std::optional<std::string>(const ThinkReport&)> thinking_line;
-    // The search's status line, asked for mid-search.
     std::string (*status_line)(const ThinkingSearch& search, std::uint64_t time_ms) = nullptr;
     // How the dialect's search reports are malformed on purpose; none for a dialect without
     // "info" reports.
     std::optional<InfoQuirk> info_quirk = std::nullopt;
 };
 
-// One search request that counts a ply: its ply after counting, and the engine's own clock
-// (the move time, else the mover's remaining time) when the request gives one.
+// One search request: its ply after counting, the engine's own clock (the move time, else the
+// mover's remaining time) when the request gives one, and what it asks of a thinking engine.
 struct SearchRequest {
     std::uint32_t ply = 0;
     std::optional<std::uint64_t> own_time_ms;
-    // With --think: what the request asks of the thinking that replaces the pause.
-    std::optional<ThinkLimits> think;
+    ThinkLimits limits;
 };
 
 // Everything an answer uses besides the request and the dialect.
@@ -78,36 +78,40 @@ struct AnswerContext {
     System& system;
     velloran::RandomGenerator& generator;
     const EngineOptions& options;  // as the front end set them: noise, Ponder, thinking
-    InputQueue* input = nullptr;   // with --think: the input that arrives while thinking
+    Searcher& searcher;
 };
 
 // Answers a search request, in order: the crash, the stall, the pause (the delay, or the own
 // time plus the overrun when the flag fires), the flood, the claim, the illegal answer, the
-// garble or the move with its report, and the crash after the answer. With --think the
-// thinking takes the place of the pause and comes before the stall, and the analysis it prints
-// takes the place of the report; a flag fall makes it overrun the own time instead. Returns
-// how the loop goes on.
+// garble or the move with its report, and the crash after the answer. A thinking searcher
+// thinks in place of the pause, before the stall, and its analysis takes the place of the
+// report; a flag fall makes it overrun the own time instead. Returns how the loop goes on.
 LoopControl answer_search(const AnswerContext& context, const AnswerDialect& dialect,
                           const velloran::Game& game, const SearchRequest& request);
 
-// The answer owed to a pending search ("go infinite" or "go ponder") when "stop" or
-// "ponderhit" arrives, the same in both dialects: a report with the fixed nodes 1 and time 1
-// and the best move, or "bestmove 0000"; no pause, no faults. The move is not played. With
-// `ponder` or the Ponder option, the bestmove line names a ponder move. The lines are in UCI
-// form in both dialects, so --info-quirk applies to them.
-void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder);
+// A search that waits for "stop" or "ponderhit" ("go infinite", "go ponder"): the instant
+// searcher leaves it pending (true) for `answer_pending_search`; a thinking one thinks until
+// then and answers (false).
+struct PendingSearch {
+    bool pending = false;
+    LoopControl control = LoopControl::Continue;
+};
+PendingSearch start_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
+                                   const velloran::Game& game, const ThinkLimits& limits,
+                                   bool ponder);
 
-// A pending search with --think: analysis until "stop", or until "ponderhit" and then the
-// normal budget of `limits`, then the same answer as without --think (after its analysis).
-LoopControl think_pending_search(const AnswerContext& context, const AnswerDialect& dialect,
-                                 const velloran::Game& game, const ThinkLimits& limits,
-                                 bool ponder);
+// The answer owed to a pending search when "stop" or "ponderhit" arrives, the same in both
+// dialects and the only final answer besides `answer_search`'s: without an analysis before it,
+// a report with the fixed nodes 1 and time 1; then the best move, or "bestmove 0000". No pause
+// and no faults. The move is not played. With `ponder` or the Ponder option, the bestmove line
+// names a ponder move. The lines are in UCI form in both dialects, so --info-quirk applies.
+void answer_pending_search(const AnswerContext& context, const velloran::Game& game, bool ponder,
+                           std::optional<MoveChoice> choice, bool analysed);
 
-// Runs a search's analysis until it ends (see `answer_search`), answering nothing itself;
-// Quit when a "quit" arrived meanwhile.
-LoopControl think_through(const AnswerContext& context, const AnswerDialect& dialect,
-                          const velloran::Game& game, ThinkingSearch& search,
-                          const ThinkLimits& limits);
+// An endless analysis of the current position, answering nothing; Quit when a "quit" arrived
+// meanwhile. The instant searcher has none.
+LoopControl analyze(const AnswerContext& context, const AnswerDialect& dialect,
+                    const velloran::Game& game);
 
 // Whether a "go" asks for a search that waits for "stop" or "ponderhit": any argument is
 // "infinite" or "ponder".

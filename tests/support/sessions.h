@@ -22,7 +22,8 @@ protected:
     RecordingOutput out;
     RecordingSystem system;
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(42);
-    Session session{settings, out, system, generator, {}};
+    InstantSearcher searcher;
+    Session session{settings, out, system, generator, searcher};
 };
 
 using UciSessionTest = SessionTest<UciSession, handle_uci_line>;

@@ -74,7 +74,7 @@ std::string cecp_report(std::int32_t score, std::uint32_t nodes, std::uint64_t /
     return "1 " + std::to_string(score) + " 1 " + std::to_string(nodes) + " " + std::string(pv);
 }
 
-std::string cecp_flood_line(const ProtocolSettings& /*settings*/, std::uint32_t depth,
+std::string cecp_flood_line(const FaultSettings& /*faults*/, std::uint32_t depth,
                             std::optional<std::string_view> first_move) {
     const std::string d = std::to_string(depth);
     std::string line = d + " 0 0 " + d;
@@ -88,7 +88,7 @@ std::string cecp_flood_line(const ProtocolSettings& /*settings*/, std::uint32_t 
 // mates as 100000 plus the moves to mate, as xboard reads them.
 std::optional<std::string> cecp_thinking_line(const CecpSession& session,
                                               const ThinkReport& report) {
-    if (!session.state.post || report.kind != ThinkReport::Kind::Line || report.multipv != 1
+    if (!session.state.post || report.kind != ThinkReport::Kind::Line
         || report.bound != ThinkReport::Bound::Exact) {
         return std::nullopt;
     }
@@ -161,7 +161,7 @@ AnswerDialect cecp_dialect(CecpSession& session) {
 
 AnswerContext answer_context(CecpSession& session) {
     return {session.settings,  session.out,           session.system,
-            session.generator, session.state.options, session.input};
+            session.generator, session.state.options, session.searcher};
 }
 
 // Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
@@ -198,25 +198,8 @@ LoopControl engine_move(CecpSession& session) {
     state.ply = count_ply(state.ply);
     const std::optional<std::uint64_t> own_time_ms =
         state.time_cs ? std::optional(cs_to_ms(*state.time_cs)) : std::nullopt;
-    std::optional<ThinkLimits> limits;
-    if (session.settings.think) limits = cecp_limits(state);
     return answer_search(answer_context(session), cecp_dialect(session), state.game,
-                         {state.ply, own_time_ms, limits});
-}
-
-// Endless analysis of the current position (--think): no move is chosen and the run's
-// generator is not drawn from. Ends at a command that changes the game or the mode, which
-// the loop then carries out before analysis starts again, or at "exit".
-LoopControl analyze(CecpSession& session) {
-    std::vector<MoveChoice> ranked = rank_moves_by_material(session.state.game);
-    if (ranked.empty()) return LoopControl::Continue;
-    ThinkLimits endless;
-    endless.infinite = true;
-    ThinkingSearch search(session.state.game.board(), session.state.game.chess960(),
-                          std::move(ranked), session.settings, session.settings.seed,
-                          session.state.options);
-    return think_through(answer_context(session), cecp_dialect(session), session.state.game, search,
-                         endless);
+                         {state.ply, own_time_ms, cecp_limits(state)});
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {
@@ -229,6 +212,7 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
                      + settings.name + "\" variants=\"normal,fischerandom\" "
                      + xboard_option_features(settings)
                      + (settings.cecp_standard ? " playother=1 colors=0" : "")
+                     + (session.searcher.thinks() ? " analyze=1" : "")
                      + (settings.options == OptionsMode::Echo ? " debug=1" : "")
                      + (settings.handshake_fault == HandshakeFault::NoOk ? " done=0" : " done=1"));
     return LoopControl::Continue;
@@ -311,9 +295,13 @@ LoopControl cecp_go(CecpSession& session, const Command& command) {
 
 // "stop" and "ponderhit" alike: the UCI answer to a pending search, without pause or faults.
 LoopControl cecp_stop(CecpSession& session, const Command&) {
-    if (session.state.search_pending) {
-        answer_pending_search(answer_context(session), session.state.game, false);
-        session.state.search_pending = false;
+    CecpState& state = session.state;
+    if (state.search_pending) {
+        answer_pending_search(answer_context(session), state.game, false,
+                              choose_move(state.game, session.generator, session.settings.random,
+                                          state.options.noise),
+                              false);
+        state.search_pending = false;
     }
     return LoopControl::Continue;
 }
@@ -463,7 +451,7 @@ LoopControl dispatch(CecpSession& session, const Command& command) {
     for (const auto& [word, handler] : CecpCommands) {
         if (word == first) return handler(session, command);
     }
-    if (session.settings.think) {
+    if (session.searcher.thinks()) {
         for (const auto& [word, handler] : ThinkingCommands) {
             if (word == first) return handler(session, command);
         }
@@ -484,18 +472,19 @@ LoopControl dispatch(CecpSession& session, const Command& command) {
 }  // namespace
 
 LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
-    const LoopControl control = dispatch(session, command);
-    // Analysis goes on after every command until "exit".
-    if (control == LoopControl::Continue && session.state.analyzing && session.input != nullptr) {
-        return analyze(session);
-    }
-    return control;
+    return dispatch(session, command);
 }
 
-void run_cecp(CecpSession& session, std::istream& in) {
-    run_dialect_loop(
-        in, session.system, session.settings.think, session.input,
-        [&session](const Command& command) { return handle_cecp_line(session, command); });
+void run_cecp(CecpSession& session, Input& input) {
+    // An analysis goes on until "exit": it starts again once the commands that interrupted it
+    // have all been carried out, on the position they leave.
+    run_command_loop(
+        input, session.system,
+        [&session](const Command& command) { return handle_cecp_line(session, command); },
+        [&session] {
+            if (!session.state.analyzing) return LoopControl::Continue;
+            return analyze(answer_context(session), cecp_dialect(session), session.state.game);
+        });
 }
 
 }  // namespace pawnlark

@@ -1,19 +1,19 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/io/command.h"
-#include "app/io/input_queue.h"
+#include "app/io/input.h"
 #include "app/io/output.h"
 #include "app/os/system.h"
 #include "app/protocol/cecp/game_record.h"
 #include "app/protocol/loop_control.h"
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
+#include "app/protocol/searcher.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
@@ -48,8 +48,8 @@ struct CecpSession {
     Output& out;
     System& system;
     velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
-    CecpState state;
-    InputQueue* input = nullptr;  // with --think: input read ahead, watched while thinking
+    Searcher& searcher;                    // instant or thinking, chosen once in main
+    CecpState state{};
 };
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
@@ -65,6 +65,6 @@ std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::st
 LoopControl handle_cecp_line(CecpSession& session, const Command& command);
 
 // Runs the CECP dialect until "quit", the end of input or a line that is not UTF-8.
-void run_cecp(CecpSession& session, std::istream& in);
+void run_cecp(CecpSession& session, Input& input);
 
 }  // namespace pawnlark

@@ -43,7 +43,7 @@ LoopControl uci_uci(UciSession& session, const Command&) {
             session.out.line("option name UCI_Chess960 type check default false");
         }
         if (settings.ponder) session.out.line("option name Ponder type check default false");
-        if (settings.think) {
+        if (session.searcher.thinks()) {
             for (const OptionSpec& option : search_options()) {
                 session.out.line(uci_option_line(option));
             }
@@ -88,7 +88,7 @@ LoopControl uci_setoption(UciSession& session, const Command& command) {
         session.state.chess960 = command.line.find("true") != std::string_view::npos;
     }
     // A thinking engine also offers the options that shape its analysis.
-    if (session.settings.think) {
+    if (session.searcher.thinks()) {
         const OptionOutcome outcome = read_setoption(search_options(), command.line);
         if (const auto* setting = std::get_if<OptionSetting>(&outcome)) {
             apply_option(*setting, session.state.options);
@@ -207,7 +207,7 @@ std::string uci_report(std::int32_t score, std::uint32_t nodes, std::uint64_t ti
            + " time " + std::to_string(time_ms) + " pv " + std::string(pv);
 }
 
-std::string uci_flood_line(const ProtocolSettings& settings, std::uint32_t depth,
+std::string uci_flood_line(const FaultSettings& settings, std::uint32_t depth,
                            std::optional<std::string_view> first_move) {
     if (settings.flood_kind == FloodKind::String) return "info string score cp 100000 pv a1a1";
     const std::string d = std::to_string(depth);
@@ -262,26 +262,27 @@ AnswerDialect uci_dialect(UciSession& session) {
 
 AnswerContext answer_context(UciSession& session) {
     return {session.settings,  session.out,           session.system,
-            session.generator, session.state.options, session.input};
+            session.generator, session.state.options, session.searcher};
 }
 
 LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
     const ProtocolSettings& settings = session.settings;
-    std::optional<ThinkLimits> limits;
-    if (settings.think) limits = read_uci_limits(command, state.game.board().side_to_move());
+    const ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
     if (is_pending_request(command)) {
         const bool premature =
             command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);
         if (premature) {
-            answer_pending_search(answer_context(session), state.game, settings.ponder);
-        } else if (limits) {
-            return think_pending_search(answer_context(session), uci_dialect(session), state.game,
-                                        *limits, settings.ponder);
-        } else {
-            state.search_pending = true;
+            answer_pending_search(
+                answer_context(session), state.game, settings.ponder,
+                choose_move(state.game, session.generator, settings.random, state.options.noise),
+                false);
+            return LoopControl::Continue;
         }
-        return LoopControl::Continue;
+        const PendingSearch search = start_pending_search(
+            answer_context(session), uci_dialect(session), state.game, limits, settings.ponder);
+        state.search_pending = search.pending;
+        return search.control;
     }
     state.ply = count_ply(state.ply);
     return answer_search(answer_context(session), uci_dialect(session), state.game,
@@ -290,9 +291,13 @@ LoopControl uci_go(UciSession& session, const Command& command) {
 
 // "stop" and "ponderhit" alike: answer a pending search, without pause or faults.
 LoopControl uci_stop(UciSession& session, const Command&) {
-    if (session.state.search_pending) {
-        answer_pending_search(answer_context(session), session.state.game, session.settings.ponder);
-        session.state.search_pending = false;
+    UciState& state = session.state;
+    if (state.search_pending) {
+        answer_pending_search(answer_context(session), state.game, session.settings.ponder,
+                              choose_move(state.game, session.generator, session.settings.random,
+                                          state.options.noise),
+                              false);
+        state.search_pending = false;
     }
     return LoopControl::Continue;
 }
@@ -337,10 +342,10 @@ LoopControl handle_uci_line(UciSession& session, const Command& command) {
     return LoopControl::Continue;
 }
 
-void run_uci(UciSession& session, std::istream& in) {
-    run_dialect_loop(
-        in, session.system, session.settings.think, session.input,
-        [&session](const Command& command) { return handle_uci_line(session, command); });
+void run_uci(UciSession& session, Input& input) {
+    run_command_loop(input, session.system, [&session](const Command& command) {
+        return handle_uci_line(session, command);
+    });
 }
 
 }  // namespace pawnlark

@@ -1,16 +1,16 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
 #include <string>
 
 #include "app/io/command.h"
-#include "app/io/input_queue.h"
+#include "app/io/input.h"
 #include "app/io/output.h"
 #include "app/os/system.h"
 #include "app/protocol/loop_control.h"
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
+#include "app/protocol/searcher.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
@@ -42,8 +42,8 @@ struct UciSession {
     Output& out;
     System& system;
     velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
-    UciState state;
-    InputQueue* input = nullptr;  // with --think: input read ahead, watched while thinking
+    Searcher& searcher;                    // instant or thinking, chosen once in main
+    UciState state{};
 };
 
 using UciHandler = LoopControl (*)(UciSession&, const Command&);
@@ -53,6 +53,6 @@ using UciHandler = LoopControl (*)(UciSession&, const Command&);
 LoopControl handle_uci_line(UciSession& session, const Command& command);
 
 // Runs the UCI dialect until "quit", the end of input or a line that is not UTF-8.
-void run_uci(UciSession& session, std::istream& in);
+void run_uci(UciSession& session, Input& input);
 
 }  // namespace pawnlark

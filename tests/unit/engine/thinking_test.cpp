@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/engine/move_choice.h"
+#include "app/io/input_queue.h"
+#include "app/os/clock.h"
 #include "app/protocol/cecp/cecp_loop.h"
 #include "app/protocol/uci/uci_dialect.h"
 #include "app/protocol/uci/uci_loop.h"
@@ -24,12 +26,17 @@ Lines run_session(const Settings& settings, const std::string& script) {
     test::RecordingSystem system;
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(settings.seed);
     std::istringstream in(script);
+    InputQueue input(in);
+    const SteadyClock clock;
+    InstantSearcher instant;
+    ThinkingSearcher thinking(input, clock);
+    Searcher& searcher = settings.think ? static_cast<Searcher&>(thinking) : instant;
     if (settings.protocol == Protocol::Uci) {
-        UciSession session{settings, out, system, generator, {}};
-        run_uci(session, in);
+        UciSession session{settings, out, system, generator, searcher};
+        run_uci(session, input);
     } else {
-        CecpSession session{settings, out, system, generator, {}};
-        run_cecp(session, in);
+        CecpSession session{settings, out, system, generator, searcher};
+        run_cecp(session, input);
     }
     return out.lines;
 }
@@ -107,8 +114,8 @@ TEST(ThinkBudget, SharesTheClockAndKeepsTheOverheadBack) {
 TEST(ThinkingSearch, DepthsComeAtGrowingIntervals) {
     const velloran::Game game = velloran::Game::new_game();
     const Settings settings;
-    ThinkingSearch search(game.board(), false, rank_moves_by_material(game), settings,
-                          settings.seed, EngineOptions{});
+    ThinkingSearch search(game, rank_moves_by_material(game), settings, settings.seed,
+                          EngineOptions{});
     EXPECT_EQ(search.next_depth_ms(), 0u);
     std::vector<std::uint64_t> due;
     for (std::uint32_t depth = 1; depth <= 16; ++depth) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/io/input.h"
 #include "recording.h"
 
 namespace pawnlark {
@@ -29,9 +30,10 @@ struct ScriptedHandler {
 
 test::SystemHalt halt_of(const std::string& input, ScriptedHandler& handler) {
     std::istringstream in(input);
+    PlainInput lines(in);
     test::RecordingSystem system;
     try {
-        run_command_loop(in, system, std::ref(handler));
+        run_command_loop(lines, system, std::ref(handler));
     } catch (const test::SystemHalt& halt) {
         return halt;
     }
@@ -56,8 +58,9 @@ TEST(RunCommandLoop, StallStopsReading) {
 TEST(RunCommandLoop, BlankLinesStillReachTheHandlerAsEmptyCommands) {
     ScriptedHandler handler;
     std::istringstream in(" \n\t\nquit\nnever\n");
+    PlainInput input(in);
     test::RecordingSystem system;
-    run_command_loop(in, system, std::ref(handler));
+    run_command_loop(input, system, std::ref(handler));
     EXPECT_EQ(handler.seen, (std::vector<std::string>{"", "", "quit"}));
 }
 

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/io/input.h"
 #include "sessions.h"
 
 namespace pawnlark {
@@ -14,7 +15,8 @@ using CecpLoopTest = test::CecpSessionTest;
 
 TEST_F(CecpLoopTest, QuitEndsTheLoopAndUciWordsAreIgnored) {
     std::istringstream in("uci\nisready\n  quit \nxboard\n");
-    run_cecp(session, in);
+    PlainInput input(in);
+    run_cecp(session, input);
     EXPECT_TRUE(out.lines.empty());
     std::string rest;
     std::getline(in, rest);

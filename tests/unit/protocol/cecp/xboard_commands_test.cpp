@@ -35,7 +35,8 @@ public:
     test::RecordingOutput out;
     test::RecordingSystem system;
     RandomGenerator generator = RandomGenerator::with_seed(42);
-    CecpSession session{settings, out, system, generator, {}};
+    InstantSearcher searcher;
+    CecpSession session{settings, out, system, generator, searcher};
 };
 
 // Random games in force mode with undo and remove among the moves. After each takeback the

@@ -163,7 +163,8 @@ struct FreshRead {
     test::RecordingOutput out;
     test::RecordingSystem system;
     velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(1);
-    UciSession session{settings, out, system, generator, {}};
+    InstantSearcher searcher;
+    UciSession session{settings, out, system, generator, searcher};
 };
 
 TEST_F(UciGameTest, CarriedOnPositionsEqualFreshlyReadOnes) {

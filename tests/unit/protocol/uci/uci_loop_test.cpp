@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/io/input.h"
 #include "sessions.h"
 
 namespace pawnlark {
@@ -76,7 +77,8 @@ TEST_F(UciLoopTest, UciReportsDefaultFalseWhileChess960IsOn) {
 
 TEST_F(UciLoopTest, RunStopsAtQuitAndLeavesTheRestUnread) {
     std::istringstream in("uci\nquit\nisready\n");
-    run_uci(session, in);
+    PlainInput input(in);
+    run_uci(session, input);
     EXPECT_EQ(out.lines.back(), "uciok");
     std::string rest;
     std::getline(in, rest);
