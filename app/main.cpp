@@ -11,9 +11,8 @@
 #include "app/os/clock.h"
 #include "app/os/platform.h"
 #include "app/os/system.h"
-#include "app/protocol/cecp/cecp_loop.h"
+#include "app/protocol/run_dialect.h"
 #include "app/protocol/searcher.h"
-#include "app/protocol/uci/uci_loop.h"
 #include "app/settings.h"
 #include "velloran/random/random_generator.h"
 
@@ -21,24 +20,6 @@ namespace {
 
 // Both numbers are fixed: the line is the same on every machine and in every run.
 constexpr std::string_view BenchLine = "123456 nodes 987654 nps";
-
-// Each dialect's state starts with its own game at the standard start position.
-void run_dialect(const pawnlark::Settings& settings, pawnlark::Output& out,
-                 pawnlark::System& system, velloran::RandomGenerator& generator,
-                 pawnlark::Searcher& searcher, pawnlark::Input& input) {
-    switch (settings.protocol) {
-        case pawnlark::Protocol::Uci: {
-            pawnlark::UciSession session{settings, out, system, generator, searcher};
-            pawnlark::run_uci(session, input);
-            break;
-        }
-        case pawnlark::Protocol::Cecp: {
-            pawnlark::CecpSession session{settings, out, system, generator, searcher};
-            pawnlark::run_cecp(session, input);
-            break;
-        }
-    }
-}
 
 // The program after start-up: `arguments` are those after the program's name.
 int run(std::span<const std::string_view> arguments) {
@@ -70,11 +51,11 @@ int run(std::span<const std::string_view> arguments) {
         pawnlark::InputQueue input(std::cin);
         const pawnlark::SteadyClock clock;
         pawnlark::ThinkingSearcher searcher(input, clock);
-        run_dialect(settings, out, system, generator, searcher, input);
+        pawnlark::run_dialect(settings.protocol, settings, out, system, generator, searcher, input);
     } else {
         pawnlark::PlainInput input(std::cin);
         pawnlark::InstantSearcher searcher;
-        run_dialect(settings, out, system, generator, searcher, input);
+        pawnlark::run_dialect(settings.protocol, settings, out, system, generator, searcher, input);
     }
     return static_cast<int>(pawnlark::ExitStatus::Ok);
 }

@@ -141,4 +141,13 @@ std::vector<MoveChoice> rank_moves_by_material(const Game& game) {
     return ranked;
 }
 
+std::optional<std::string> first_reply_text(const Game& game, velloran::Move move) {
+    // The board alone, not the game's record: nothing but the reply's text is needed.
+    velloran::Board after = game.board();
+    after.play(move);
+    const auto replies = sorted_legal_moves(after, game.chess960());
+    if (replies.empty()) return std::nullopt;
+    return velloran::move_text(after, replies.front(), game.chess960());
+}
+
 }  // namespace pawnlark

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "velloran/chess/game.h"
@@ -42,6 +43,10 @@ std::optional<MoveChoice> choose_move(const velloran::Game& game,
 // sorted order. Empty when there is no legal move.
 std::vector<MoveChoice> rank_moves(const velloran::Game& game, velloran::RandomGenerator& generator,
                                    bool random, std::int32_t noise = NoiseAmplitude);
+
+// The first sorted legal reply to `move`, as it is written after it: the ponder move an engine
+// names. Absent when the move ends the game's legal moves.
+std::optional<std::string> first_reply_text(const velloran::Game& game, velloran::Move move);
 
 // Every legal move by falling one-ply score without noise, ties in sorted order; draws
 // nothing (analysis).

@@ -5,24 +5,18 @@
 
 #include "app/engine/move_choice.h"
 #include "app/engine/thinking.h"
+#include "app/faults/answer_plan.h"
 #include "app/io/input.h"
 #include "app/os/clock.h"
+#include "app/protocol/answer_writer.h"
+#include "app/protocol/dialect.h"
 #include "app/protocol/loop_control.h"
-#include "app/protocol/search_answer.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
 
-// How a search request's time is spent before its answer, as the answer's plan says.
-struct SearchTask {
-    std::uint64_t pause_ms = 0;                     // the instant searcher's pause
-    std::optional<std::uint64_t> flag_deadline_ms;  // a flag fall: think past the own time
-    bool names_move = true;  // the answer names a move: draw from the run's generator
-    bool stalls = false;     // stop answering for good once the time is spent
-};
-
-// What the time brought: the move to name, and the report's time unless an analysis took the
-// report's place; or how the loop goes on without an answer.
+// What a search's time brought: the move to name, and the report's time unless an analysis
+// took the report's place; or how the loop goes on without an answer.
 struct SearchOutcome {
     std::optional<MoveChoice> choice;
     std::optional<std::uint64_t> report_time_ms;
@@ -36,43 +30,49 @@ public:
     virtual ~Searcher() = default;
     // Whether it thinks: then the engine offers the search options and CECP's analysis.
     virtual bool thinks() const = 0;
-    virtual SearchOutcome search(const AnswerContext& context, const AnswerDialect& dialect,
+    // Spends a search request's time as its plan says, and chooses the move when the answer
+    // names one.
+    virtual SearchOutcome search(const AnswerContext& context, Dialect& dialect,
                                  const velloran::Game& game, const SearchRequest& request,
-                                 const SearchTask& task) = 0;
-    virtual PendingSearch pending(const AnswerContext& context, const AnswerDialect& dialect,
-                                  const velloran::Game& game, const ThinkLimits& limits,
-                                  bool ponder) = 0;
-    virtual LoopControl analyze(const AnswerContext& context, const AnswerDialect& dialect,
+                                 const AnswerPlan& plan) = 0;
+    // A search that waits for "stop" or "ponderhit" ("go infinite", "go ponder"): true when it
+    // is left pending for the command to answer; else it has been answered, and the control
+    // says how the loop goes on.
+    struct Pending {
+        bool pending = false;
+        LoopControl control = LoopControl::Continue;
+    };
+    virtual Pending pending(const AnswerContext& context, Dialect& dialect,
+                            const velloran::Game& game, const ThinkLimits& limits, bool ponder) = 0;
+    // An endless analysis of the position until a command ends it (CECP "analyze"), answering
+    // nothing; Quit when a "quit" arrived meanwhile.
+    virtual LoopControl analyze(const AnswerContext& context, Dialect& dialect,
                                 const velloran::Game& game) = 0;
 };
 
-// Pauses, then answers from a one-ply look: the engine as specified.
+// Pauses, then answers from a one-ply look: the engine without --think.
 class InstantSearcher final : public Searcher {
 public:
     bool thinks() const override { return false; }
-    SearchOutcome search(const AnswerContext& context, const AnswerDialect& dialect,
-                         const velloran::Game& game, const SearchRequest& request,
-                         const SearchTask& task) override;
-    PendingSearch pending(const AnswerContext& context, const AnswerDialect& dialect,
-                          const velloran::Game& game, const ThinkLimits& limits,
-                          bool ponder) override;
-    LoopControl analyze(const AnswerContext& context, const AnswerDialect& dialect,
+    SearchOutcome search(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
+                         const SearchRequest& request, const AnswerPlan& plan) override;
+    Pending pending(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
+                    const ThinkLimits& limits, bool ponder) override;
+    LoopControl analyze(const AnswerContext& context, Dialect& dialect,
                         const velloran::Game& game) override;
 };
 
 // Thinks like a real engine (--think): prints analysis as its depths come due on `clock`, and
-// watches `input` for "stop" and the rest meanwhile; the move played stays the instant one.
+// watches `input` for "stop" and the rest meanwhile; the move played is the instant one.
 class ThinkingSearcher final : public Searcher {
 public:
     ThinkingSearcher(WatchedInput& input, const Clock& clock) : input_(input), clock_(clock) {}
     bool thinks() const override { return true; }
-    SearchOutcome search(const AnswerContext& context, const AnswerDialect& dialect,
-                         const velloran::Game& game, const SearchRequest& request,
-                         const SearchTask& task) override;
-    PendingSearch pending(const AnswerContext& context, const AnswerDialect& dialect,
-                          const velloran::Game& game, const ThinkLimits& limits,
-                          bool ponder) override;
-    LoopControl analyze(const AnswerContext& context, const AnswerDialect& dialect,
+    SearchOutcome search(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
+                         const SearchRequest& request, const AnswerPlan& plan) override;
+    Pending pending(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
+                    const ThinkLimits& limits, bool ponder) override;
+    LoopControl analyze(const AnswerContext& context, Dialect& dialect,
                         const velloran::Game& game) override;
 
 private:

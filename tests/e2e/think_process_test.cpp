@@ -11,6 +11,7 @@
 
 #include "engine.h"
 #include "support/child_process.h"
+#include "velloran/text.h"
 
 namespace pawnlark {
 namespace {
@@ -96,6 +97,75 @@ TEST(ThinkProcess, CecpAnalysisRestartsOnMovesAndEndsAtExit) {
     EXPECT_EQ(line_starting(engine, "pong"), "pong 7");
     // Out of analysis nothing more is printed until asked.
     EXPECT_EQ(engine.read_line(milliseconds(300)), std::nullopt);
+}
+
+// Regression: after a command deferred mid-analysis (here "hard"), a move restarted the
+// analysis on the old position, and the end of input no longer ended the process.
+TEST(ThinkProcess, CecpAnalysisCarriesOutDeferredCommandsThenFollowsTheMove) {
+    support::ChildProcess engine = e2e::start_engine({"--proto", "cecp", "--think"});
+    for (const char* line : {"xboard", "protover 2", "post", "force", "analyze"})
+        ASSERT_TRUE(engine.send(line));
+    ASSERT_TRUE(line_starting(engine, "1 "));
+    std::this_thread::sleep_for(milliseconds(200));
+    ASSERT_TRUE(engine.send("hard"));
+    std::this_thread::sleep_for(milliseconds(300));
+    ASSERT_TRUE(engine.send("usermove e2e4"));
+    // The analysis starts again at depth 1, on the position after the move: "ply score time
+    // nodes" and then Black's first move.
+    const auto restarted = line_starting(engine, "1 ");
+    ASSERT_TRUE(restarted);
+    const auto words = velloran::Words(*restarted);
+    auto move = words.begin();
+    for (int skip = 0; skip < 4 && move != words.end(); ++skip) ++move;
+    ASSERT_NE(move, words.end()) << *restarted;
+    EXPECT_TRUE((*move).ends_with('5') || (*move).ends_with('6')) << *restarted;
+    ASSERT_TRUE(engine.send("exit"));
+    ASSERT_TRUE(engine.send("quit"));
+    const auto exit = engine.wait_exit(milliseconds(3000));
+    ASSERT_TRUE(exit);
+    EXPECT_EQ(exit->exit_code, 0);
+}
+
+TEST(ThinkProcess, CecpAnalysisEndsAtEndOfInputAfterADeferredCommand) {
+    support::ChildProcess engine = e2e::start_engine({"--proto", "cecp", "--think"});
+    for (const char* line : {"xboard", "protover 2", "post", "force", "analyze"})
+        ASSERT_TRUE(engine.send(line));
+    std::this_thread::sleep_for(milliseconds(200));
+    ASSERT_TRUE(engine.send("hard"));
+    std::this_thread::sleep_for(milliseconds(300));
+    engine.close_input();
+    while (engine.read_line(milliseconds(3000))) {
+    }
+    const auto exit = engine.wait_exit(milliseconds(3000));
+    ASSERT_TRUE(exit) << "still analysing after the end of input";
+    EXPECT_EQ(exit->exit_code, 0);
+}
+
+// What xboard sends as a user changes the engine's settings during Analysis Mode, makes a
+// move, starts a new game and plays it in Machine Black mode, moving the engine at once.
+TEST(ThinkProcess, XboardAnalysisSettingsNewGameAndMoveNow) {
+    support::ChildProcess engine =
+        e2e::start_engine({"--proto", "cecp", "--think", "--cecp-standard", "--options", "full"});
+    for (const char* line :
+         {"xboard", "protover 2", "accepted usermove", "new", "post", "force", "analyze"})
+        ASSERT_TRUE(engine.send(line));
+    ASSERT_TRUE(line_starting(engine, "1 "));
+    for (const char* line : {"option MultiPV=2", "option Noise=10", "usermove e2e4"})
+        ASSERT_TRUE(engine.send(line));
+    ASSERT_TRUE(engine.send("exit"));
+    for (const char* line :
+         {"new", "level 40 5 0", "post", "hard", "time 30000", "otim 30000", "usermove d2d4"})
+        ASSERT_TRUE(engine.send(line));
+    std::this_thread::sleep_for(milliseconds(300));
+    ASSERT_TRUE(engine.send("?"));
+    const auto answer = line_starting(engine, "move ", milliseconds(1000));
+    ASSERT_TRUE(answer) << "no move at ?";
+    const std::string_view reply = std::string_view(*answer).substr(5);
+    EXPECT_TRUE(reply.ends_with('5') || reply.ends_with('6')) << *answer;
+    ASSERT_TRUE(engine.send("quit"));
+    const auto exit = engine.wait_exit(milliseconds(2000));
+    ASSERT_TRUE(exit);
+    EXPECT_EQ(exit->exit_code, 0);
 }
 
 }  // namespace

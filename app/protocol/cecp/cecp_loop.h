@@ -10,6 +10,7 @@
 #include "app/io/output.h"
 #include "app/os/system.h"
 #include "app/protocol/cecp/game_record.h"
+#include "app/protocol/dialect.h"
 #include "app/protocol/loop_control.h"
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
@@ -54,15 +55,12 @@ struct CecpSession {
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
 
-// A move of the current game as the engine writes it: in standard play Chess960 castling is
-// O-O or O-O-O.
-std::string cecp_move_text(const CecpSession& session, velloran::Move move);
-// A move text of the manager's read in the current game; O-O and O-O-O in standard play.
-std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::string_view text);
-
 // Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
 // and unknown words are ignored without a reply.
 LoopControl handle_cecp_line(CecpSession& session, const Command& command);
+
+// What a command does when it arrives mid-search: its column of the command table.
+MidSearch cecp_mid_search(std::string_view word);
 
 // Runs the CECP dialect until "quit", the end of input or a line that is not UTF-8.
 void run_cecp(CecpSession& session, Input& input);

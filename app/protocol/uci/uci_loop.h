@@ -7,6 +7,7 @@
 #include "app/io/input.h"
 #include "app/io/output.h"
 #include "app/os/system.h"
+#include "app/protocol/dialect.h"
 #include "app/protocol/loop_control.h"
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
@@ -51,6 +52,9 @@ using UciHandler = LoopControl (*)(UciSession&, const Command&);
 // Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
 // and unknown words are ignored.
 LoopControl handle_uci_line(UciSession& session, const Command& command);
+
+// What a command does when it arrives mid-search: its column of the command table.
+MidSearch uci_mid_search(std::string_view word);
 
 // Runs the UCI dialect until "quit", the end of input or a line that is not UTF-8.
 void run_uci(UciSession& session, Input& input);

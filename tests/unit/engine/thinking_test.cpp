@@ -9,9 +9,9 @@
 #include "app/engine/move_choice.h"
 #include "app/io/input_queue.h"
 #include "app/os/clock.h"
-#include "app/protocol/cecp/cecp_loop.h"
-#include "app/protocol/uci/uci_dialect.h"
-#include "app/protocol/uci/uci_loop.h"
+#include "app/protocol/run_dialect.h"
+#include "app/protocol/searcher.h"
+#include "app/protocol/uci/uci_search.h"
 #include "app/settings.h"
 #include "recording.h"
 
@@ -31,13 +31,7 @@ Lines run_session(const Settings& settings, const std::string& script) {
     InstantSearcher instant;
     ThinkingSearcher thinking(input, clock);
     Searcher& searcher = settings.think ? static_cast<Searcher&>(thinking) : instant;
-    if (settings.protocol == Protocol::Uci) {
-        UciSession session{settings, out, system, generator, searcher};
-        run_uci(session, input);
-    } else {
-        CecpSession session{settings, out, system, generator, searcher};
-        run_cecp(session, input);
-    }
+    run_dialect(settings.protocol, settings, out, system, generator, searcher, input);
     return out.lines;
 }
 
@@ -131,6 +125,35 @@ TEST(ThinkingSearch, DepthsComeAtGrowingIntervals) {
         EXPECT_GE(growth, 1.45) << "depth " << k + 1;
         EXPECT_LE(growth, 2.05) << "depth " << k + 1;
     }
+}
+
+// Every line's nodes are the simulated speed times its time, so they never go backwards; a
+// bound line comes before the exact line of its depth; lines stop where the game would end.
+TEST(ThinkingSearch, LinesAddUpAndStopAtTheGamesEnd) {
+    const Settings settings;
+    // Fifty moves without a capture or a pawn move after White's next move, whatever it is.
+    const velloran::Game game =
+        velloran::Game::from_fen("8/8/8/4k3/8/8/8/R3K3 w - - 99 80", false).value();
+    ThinkingSearch search(game, rank_moves_by_material(game), settings, settings.seed,
+                          EngineOptions{});
+    std::uint64_t last_nodes = 0;
+    bool bound_seen = false;
+    for (std::uint32_t depth = 1; depth <= 20; ++depth) {
+        const std::vector<ThinkReport> reports = search.complete_next_depth();
+        const ThinkReport& exact = reports.back();
+        for (const ThinkReport& report : reports) {
+            if (report.kind != ThinkReport::Kind::Line) continue;
+            EXPECT_EQ(report.nodes, settings.think_nps * report.time_ms / 1000) << depth;
+            EXPECT_GE(report.nodes, last_nodes) << depth;
+            last_nodes = report.nodes;
+            EXPECT_EQ(report.pv.size(), 1u) << "depth " << depth;
+            if (report.bound == ThinkReport::Bound::Lower && exact.time_ms >= 2) {
+                bound_seen = true;
+                EXPECT_LT(report.time_ms, exact.time_ms) << depth;
+            }
+        }
+    }
+    EXPECT_TRUE(bound_seen);
 }
 
 TEST(ThinkLimits, ReadsTheMoversClockAndMateAsDepth) {

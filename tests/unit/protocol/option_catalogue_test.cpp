@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/protocol/option_text.h"
 #include "sessions.h"
 
 namespace pawnlark {

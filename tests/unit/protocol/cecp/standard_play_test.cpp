@@ -1,11 +1,11 @@
-#include "app/protocol/cecp/xboard_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/engine/move_choice.h"
+#include "app/protocol/cecp/cecp_commands.h"
+#include "app/protocol/cecp/cecp_loop.h"
 #include "app/settings.h"
 #include "recording.h"
 

@@ -1,0 +1,44 @@
+#include <variant>
+
+#include "app/protocol/cecp/cecp_commands.h"
+#include "app/protocol/cecp/cecp_loop.h"
+#include "app/protocol/option_catalogue.h"
+#include "app/protocol/option_text.h"
+
+namespace pawnlark {
+namespace {
+
+constexpr std::string_view BasicOptionFeatures = "option=\"Noise -spin 25 0 100\"";
+
+}  // namespace
+
+std::string xboard_option_features(const ProtocolSettings& settings) {
+    if (settings.options == OptionsMode::Basic) return std::string(BasicOptionFeatures);
+    std::string features;
+    for (const OptionSpec& option : option_catalogue(Protocol::Cecp, true)) {
+        if (!features.empty()) features += ' ';
+        features += xboard_option_feature(option);
+    }
+    return features;
+}
+
+LoopControl cecp_option(CecpSession& session, const Command& command) {
+    const ProtocolSettings& settings = session.settings;
+    if (settings.options == OptionsMode::Basic) return LoopControl::Continue;
+    const OptionOutcome outcome =
+        read_xboard_option(option_catalogue(Protocol::Cecp, true), command.rest());
+    if (const auto* error = std::get_if<std::string>(&outcome)) {
+        session.out.line("Error (bad option): " + *error);
+        return LoopControl::Continue;
+    }
+    const auto& setting = std::get<OptionSetting>(outcome);
+    apply_option(setting, session.state.options);
+    if (settings.options == OptionsMode::Echo) session.out.line("# " + describe(setting));
+    // The manager forgets every option before it sends a -reset one: they are announced anew.
+    if (setting.option->effect == OptionEffect::ResetAll) {
+        session.out.line("feature " + xboard_option_features(settings) + " done=1");
+    }
+    return LoopControl::Continue;
+}
+
+}  // namespace pawnlark

@@ -1,0 +1,80 @@
+#include <limits>
+
+#include "app/protocol/cecp/cecp_commands.h"
+#include "app/protocol/cecp/cecp_loop.h"
+#include "velloran/text.h"
+
+namespace pawnlark {
+namespace {
+
+// Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
+std::uint64_t cs_to_ms(std::uint64_t centiseconds) {
+    constexpr std::uint64_t MaxCs = std::numeric_limits<std::uint64_t>::max() / 10;
+    return centiseconds > MaxCs ? std::numeric_limits<std::uint64_t>::max() : centiseconds * 10;
+}
+
+}  // namespace
+
+ThinkLimits cecp_limits(const CecpState& state) {
+    ThinkLimits limits;
+    limits.depth = state.search_depth;
+    if (state.seconds_per_move) {
+        limits.movetime_ms = *state.seconds_per_move > UINT64_MAX / 1000
+                                 ? UINT64_MAX
+                                 : *state.seconds_per_move * 1000;
+    } else if (state.time_cs) {
+        limits.remaining_ms = cs_to_ms(*state.time_cs);
+        limits.increment_ms = state.increment_ms;
+        if (state.moves_per_session > 0) {
+            const std::uint64_t played = (state.game.fullmove() - 1) % state.moves_per_session;
+            limits.moves_to_go = state.moves_per_session - played;
+        }
+    } else if (!limits.depth) {
+        limits.movetime_ms = 1000;
+    }
+    return limits;
+}
+
+std::optional<std::uint64_t> cecp_own_time_ms(const CecpState& state) {
+    return state.time_cs ? std::optional(cs_to_ms(*state.time_cs)) : std::nullopt;
+}
+
+// The engine's remaining time in centiseconds, for a flag fall on demand.
+LoopControl cecp_time(CecpSession& session, const Command& command) {
+    if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.word_at(1))) {
+        session.state.time_cs = time;
+    }
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_otim(CecpSession& session, const Command& command) {
+    if (const auto time = velloran::parse_unsigned<std::uint64_t>(command.word_at(1))) {
+        session.state.opponent_time_cs = time;
+    }
+    return LoopControl::Continue;
+}
+
+// "level MPS BASE INC": BASE as minutes or minutes:seconds, INC in whole seconds. Only the
+// moves per session and the increment matter here: "time" gives the clock itself.
+LoopControl cecp_level(CecpSession& session, const Command& command) {
+    const auto moves = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
+    const auto increment = velloran::parse_unsigned<std::uint64_t>(command.word_at(3));
+    if (moves && increment) {
+        session.state.moves_per_session = *moves;
+        session.state.increment_ms =
+            *increment > UINT64_MAX / 1000 ? UINT64_MAX : *increment * 1000;
+    }
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_st(CecpSession& session, const Command& command) {
+    session.state.seconds_per_move = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
+    return LoopControl::Continue;
+}
+
+LoopControl cecp_sd(CecpSession& session, const Command& command) {
+    session.state.search_depth = velloran::parse_unsigned<std::uint32_t>(command.word_at(1));
+    return LoopControl::Continue;
+}
+
+}  // namespace pawnlark

@@ -1,0 +1,97 @@
+#include "app/protocol/uci/uci_search.h"
+
+#include <optional>
+
+#include "app/engine/move_choice.h"
+#include "app/faults/misbehaviour.h"
+#include "app/protocol/answer_writer.h"
+#include "app/protocol/searcher.h"
+#include "app/protocol/uci/uci_dialect.h"
+#include "app/protocol/uci/uci_loop.h"
+#include "velloran/text.h"
+
+namespace pawnlark {
+namespace {
+
+std::optional<std::uint64_t> number_after(const Command& command, std::string_view word) {
+    const auto value = command.value_after(word);
+    return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
+}
+
+// The engine's own clock for a flag fall: the move time, else the mover's remaining time.
+std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran::Game& game) {
+    const auto value_after = [&](std::string_view word) -> std::optional<std::uint64_t> {
+        const auto value = command.value_after(word);
+        return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
+    };
+    if (const auto movetime = value_after("movetime")) return movetime;
+    return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
+}
+
+AnswerContext answer_context(UciSession& session) {
+    return {session.settings,  session.out,           session.system,
+            session.generator, session.state.options, session.searcher};
+}
+
+}  // namespace
+
+LoopControl uci_go(UciSession& session, const Command& command) {
+    UciState& state = session.state;
+    const ProtocolSettings& settings = session.settings;
+    UciDialect dialect(session);
+    const ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
+    if (is_pending_request(command)) {
+        const bool premature =
+            command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);
+        if (premature) {
+            answer_pending_search(
+                answer_context(session), dialect, state.game, settings.ponder,
+                choose_move(state.game, session.generator, settings.random, state.options.noise),
+                false);
+            return LoopControl::Continue;
+        }
+        const Searcher::Pending search = session.searcher.pending(
+            answer_context(session), dialect, state.game, limits, settings.ponder);
+        state.search_pending = search.pending;
+        return search.control;
+    }
+    state.ply = count_ply(state.ply);
+    return answer_search(answer_context(session), dialect, state.game,
+                         {state.ply, own_time_ms(command, state.game), limits});
+}
+
+LoopControl uci_stop(UciSession& session, const Command&) {
+    UciState& state = session.state;
+    if (state.search_pending) {
+        UciDialect dialect(session);
+        answer_pending_search(answer_context(session), dialect, state.game, session.settings.ponder,
+                              choose_move(state.game, session.generator, session.settings.random,
+                                          state.options.noise),
+                              false);
+        state.search_pending = false;
+    }
+    return LoopControl::Continue;
+}
+
+ThinkLimits read_uci_limits(const Command& go, velloran::Color side_to_move) {
+    const bool white = side_to_move == velloran::Color::White;
+    ThinkLimits limits;
+    limits.movetime_ms = number_after(go, "movetime");
+    limits.remaining_ms = number_after(go, white ? "wtime" : "btime");
+    limits.increment_ms = number_after(go, white ? "winc" : "binc").value_or(0);
+    limits.moves_to_go = number_after(go, "movestogo");
+    if (limits.moves_to_go == 0u) limits.moves_to_go.reset();
+    if (const auto depth = number_after(go, "depth")) {
+        limits.depth = static_cast<std::uint32_t>(std::min<std::uint64_t>(*depth, DeepestDepth));
+    }
+    if (const auto mate = number_after(go, "mate"); mate && *mate > 0) {
+        limits.depth = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            2 * std::min<std::uint64_t>(*mate, DeepestDepth) - 1, DeepestDepth));
+    }
+    limits.nodes = number_after(go, "nodes");
+    limits.infinite = go.has_argument("infinite");
+    limits.ponder = go.has_argument("ponder");
+    return limits;
+}
+
+}  // namespace pawnlark

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/engine/thinking.h"
+#include "app/io/command.h"
+#include "app/protocol/loop_control.h"
+#include "velloran/rules/types.h"
+
+namespace pawnlark {
+
+struct UciSession;
+
+// The limits of a UCI "go" for the side to move; "mate M" reads as depth 2M-1.
+ThinkLimits read_uci_limits(const Command& go, velloran::Color side_to_move);
+
+// "go": a search request that counts a ply and is answered, or one that waits for "stop" or
+// "ponderhit" ("infinite", "ponder").
+LoopControl uci_go(UciSession& session, const Command& command);
+// "stop" and "ponderhit" alike: answer a pending search, without pause or faults.
+LoopControl uci_stop(UciSession& session, const Command& command);
+
+}  // namespace pawnlark
