@@ -14,6 +14,9 @@ namespace pawnlark {
 struct Settings : ProtocolSettings, OutputFormat {
     Protocol protocol = Protocol::Uci;  // the dialect spoken on standard input and output
     bool bench = false;                 // print the bench line and end
+    // Think like a real engine: read input during a search, take time from the clock and
+    // stream analysis lines; the move played stays the same. Main picks the searcher by it.
+    bool think = false;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -28,9 +28,6 @@ struct ProtocolSettings : FaultSettings, ThinkSettings {
     bool cecp_standard = false;       // CECP: force mode, sides, moving on usermove, result lines
     bool ponder = false;              // announce Ponder and name a ponder move after bestmove
     bool no_chess960_option = false;  // neither announce nor accept UCI_Chess960
-    // Think like a real engine: read input during a search, take time from the clock and
-    // stream analysis lines; the move played stays the same.
-    bool think = false;
     OptionsMode options = OptionsMode::Basic;
     bool cecp_accept_draw = false;  // standard play: answer "draw" with "offer draw"
 

@@ -55,7 +55,6 @@ struct Transcript {
 };
 
 Transcript run_thinking(Settings settings, const Script& script) {
-    settings.think = true;
     test::FakeClock clock;
     test::ScriptedInput input(clock, script);
     TimedOutput out(clock);
