@@ -19,17 +19,12 @@ namespace {
 using velloran::Color;
 using velloran::Game;
 
-AnswerContext answer_context(CecpSession& session) {
-    return {session.settings,  session.out,           session.system,
-            session.generator, session.state.options, session.searcher};
-}
-
 // The engine's move, asked for by "go" or, in standard play, due after the opponent's move.
 LoopControl engine_move(CecpSession& session) {
     CecpState& state = session.state;
     state.ply = count_ply(state.ply);
     CecpDialect dialect(session);
-    return answer_search(answer_context(session), dialect, state.game,
+    return answer_search(session.answer_context(), dialect, state.game,
                          {state.ply, cecp_own_time_ms(state), cecp_limits(state)});
 }
 
@@ -131,7 +126,7 @@ LoopControl cecp_stop(CecpSession& session, const Command&) {
     CecpState& state = session.state;
     if (state.search_pending) {
         CecpDialect dialect(session);
-        answer_pending_search(answer_context(session), dialect, state.game, false,
+        answer_pending_search(session.answer_context(), dialect, state.game, false,
                               choose_move(state.game, session.generator, session.settings.random,
                                           state.options.noise),
                               false);
@@ -272,7 +267,7 @@ void run_cecp(CecpSession& session, Input& input) {
         [&session] {
             if (!session.state.analyzing) return LoopControl::Continue;
             CecpDialect dialect(session);
-            return session.searcher.analyze(answer_context(session), dialect, session.state.game);
+            return session.searcher.analyze(session.answer_context(), dialect, session.state.game);
         });
 }
 

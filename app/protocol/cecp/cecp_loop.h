@@ -15,6 +15,7 @@
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
 #include "app/protocol/searcher.h"
+#include "app/protocol/session.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
@@ -43,15 +44,8 @@ struct CecpState {
     XboardState xboard;  // takebacks, edit mode, the features the manager accepted
 };
 
-// Everything a CECP handler may use; the same shape as the UCI session.
-struct CecpSession {
-    const ProtocolSettings& settings;
-    Output& out;
-    System& system;
-    velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
-    Searcher& searcher;                    // instant or thinking, chosen once in main
-    CecpState state{};
-};
+// The session of the dialect: the shared core and its own state.
+struct CecpSession : Session<CecpState> {};
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
 

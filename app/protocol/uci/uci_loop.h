@@ -12,6 +12,7 @@
 #include "app/protocol/option_catalogue.h"
 #include "app/protocol/protocol_settings.h"
 #include "app/protocol/searcher.h"
+#include "app/protocol/session.h"
 #include "velloran/chess/game.h"
 #include "velloran/random/random_generator.h"
 
@@ -36,16 +37,8 @@ struct UciState {
     EngineOptions options;        // as set by the front end
 };
 
-// Everything a UCI handler may use: the read-only settings, where replies go, the clock and
-// process, the random generator, and the dialect's state.
-struct UciSession {
-    const ProtocolSettings& settings;
-    Output& out;
-    System& system;
-    velloran::RandomGenerator& generator;  // the run's one generator, seeded once in main
-    Searcher& searcher;                    // instant or thinking, chosen once in main
-    UciState state{};
-};
+// The session of the dialect: the shared core and its own state.
+struct UciSession : Session<UciState> {};
 
 using UciHandler = LoopControl (*)(UciSession&, const Command&);
 

@@ -28,11 +28,6 @@ std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran:
     return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
 }
 
-AnswerContext answer_context(UciSession& session) {
-    return {session.settings,  session.out,           session.system,
-            session.generator, session.state.options, session.searcher};
-}
-
 }  // namespace
 
 LoopControl uci_go(UciSession& session, const Command& command) {
@@ -45,18 +40,18 @@ LoopControl uci_go(UciSession& session, const Command& command) {
             command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);
         if (premature) {
             answer_pending_search(
-                answer_context(session), dialect, state.game, settings.ponder,
+                session.answer_context(), dialect, state.game, settings.ponder,
                 choose_move(state.game, session.generator, settings.random, state.options.noise),
                 false);
             return LoopControl::Continue;
         }
         const Searcher::Pending search = session.searcher.pending(
-            answer_context(session), dialect, state.game, limits, settings.ponder);
+            session.answer_context(), dialect, state.game, limits, settings.ponder);
         state.search_pending = search.pending;
         return search.control;
     }
     state.ply = count_ply(state.ply);
-    return answer_search(answer_context(session), dialect, state.game,
+    return answer_search(session.answer_context(), dialect, state.game,
                          {state.ply, own_time_ms(command, state.game), limits});
 }
 
@@ -64,7 +59,8 @@ LoopControl uci_stop(UciSession& session, const Command&) {
     UciState& state = session.state;
     if (state.search_pending) {
         UciDialect dialect(session);
-        answer_pending_search(answer_context(session), dialect, state.game, session.settings.ponder,
+        answer_pending_search(session.answer_context(), dialect, state.game,
+                              session.settings.ponder,
                               choose_move(state.game, session.generator, session.settings.random,
                                           state.options.noise),
                               false);
