@@ -34,6 +34,16 @@ std::array<std::uint32_t, 3> wdl_for(std::int32_t score_cp, bool mates) {
 
 }  // namespace
 
+std::vector<MoveChoice> restrict_to(std::vector<MoveChoice> ranked,
+                                    const std::vector<velloran::Move>& search_moves) {
+    if (search_moves.empty()) return ranked;
+    std::erase_if(ranked, [&](const MoveChoice& choice) {
+        return std::find(search_moves.begin(), search_moves.end(), choice.move)
+               == search_moves.end();
+    });
+    return ranked;
+}
+
 std::optional<std::uint64_t> think_budget_ms(const ThinkLimits& limits, std::uint64_t overhead_ms) {
     const auto less_overhead = [&](std::uint64_t ms) {
         return ms > overhead_ms ? ms - overhead_ms : 0;

@@ -27,7 +27,12 @@ struct ThinkLimits {
     std::optional<std::uint64_t> nodes;
     bool infinite = false;
     bool ponder = false;
+    std::vector<velloran::Move> search_moves;  // "searchmoves": the only moves searched, if any
 };
+
+// The ranked moves kept to `search_moves`, in their order; all of them when none is listed.
+std::vector<MoveChoice> restrict_to(std::vector<MoveChoice> ranked,
+                                    const std::vector<velloran::Move>& search_moves);
 
 // The time to think: the move time less the overhead, else remaining / (moves to go or 20)
 // plus three quarters of the increment, never more than the remaining time less the

@@ -214,10 +214,17 @@ std::string xboard_option_feature(const OptionSpec& option) {
 }
 
 std::string printable(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7F) c = '?';
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // Unicode's control characters: C0 with DEL, and C1 (U+0080 to U+009F), which UTF-8
+        // writes as 0xC2 and one more byte.
+        const bool c1 = byte == 0xC2 && i + 1 < text.size()
+                        && static_cast<unsigned char>(text[i + 1]) <= 0x9F
+                        && static_cast<unsigned char>(text[i + 1]) >= 0x80;
+        if (c1) ++i;
+        result += byte < 0x20 || byte == 0x7F || c1 ? '?' : text[i];
     }
     return result;
 }

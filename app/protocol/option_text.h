@@ -43,8 +43,8 @@ std::string uci_option_line(const OptionSpec& option);
 // option="Hash -spin 16 1 33554432", as one item of the feature line.
 std::string xboard_option_feature(const OptionSpec& option);
 
-// The text with control characters (a tab aside) as '?', so an echoed value cannot end or
-// split a reply line.
+// The text with every control character (Unicode's Cc: C0, DEL and C1, a tab and U+0085
+// among them) as '?', so an echoed value can neither end nor split a reply line.
 std::string printable(std::string_view text);
 
 }  // namespace pawnlark

@@ -58,6 +58,7 @@ SearchOutcome ThinkingSearcher::search(const AnswerContext& context, Dialect& di
     } else {
         for (const velloran::Move move : sorted_legal_moves(game)) ranked.push_back({move, 0});
     }
+    ranked = restrict_to(std::move(ranked), request.limits.search_moves);
     SearchOutcome outcome;
     if (ranked.empty()) return outcome;
     if (plan.names_move()) outcome.choice = ranked.front();
@@ -74,8 +75,9 @@ SearchOutcome ThinkingSearcher::search(const AnswerContext& context, Dialect& di
 Searcher::Pending ThinkingSearcher::pending(const AnswerContext& context, Dialect& dialect,
                                             const velloran::Game& game, const ThinkLimits& limits,
                                             bool ponder) {
-    std::vector<MoveChoice> ranked =
-        rank_moves(game, context.generator, context.settings.random, context.options.noise);
+    std::vector<MoveChoice> ranked = restrict_to(
+        rank_moves(game, context.generator, context.settings.random, context.options.noise),
+        limits.search_moves);
     ThinkLoop loop(context.out, input_, clock_, dialect, game, context.options, context.settings);
     std::optional<MoveChoice> choice;
     ThinkEnd end = ThinkEnd::Stopped;

@@ -32,7 +32,7 @@ struct CecpState {
     // Time control and thinking output, read always but used only with --think.
     std::uint64_t moves_per_session = 0;            // "level": moves per time control, 0 for all
     std::uint64_t increment_ms = 0;                 // "level": added after each move
-    std::optional<std::uint64_t> seconds_per_move;  // "st"
+    std::optional<std::uint64_t> move_time_ms;      // "st"
     std::optional<std::uint32_t> search_depth;      // "sd"
     std::optional<std::uint64_t> opponent_time_cs;  // "otim"
     bool post = false;                              // print thinking lines

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <limits>
+#include <string_view>
 
 #include "app/protocol/cecp/cecp_commands.h"
 #include "app/protocol/cecp/cecp_loop.h"
@@ -13,15 +15,34 @@ std::uint64_t cs_to_ms(std::uint64_t centiseconds) {
     return centiseconds > MaxCs ? std::numeric_limits<std::uint64_t>::max() : centiseconds * 10;
 }
 
+// Seconds with an optional decimal fraction ("30", "0.5", "0.05") as milliseconds, digits past
+// the millisecond dropped, saturating; absent when the whole word is not such a number.
+std::optional<std::uint64_t> seconds_as_ms(std::string_view text) {
+    const std::size_t point = text.find('.');
+    const auto whole = velloran::parse_unsigned<std::uint64_t>(text.substr(0, point));
+    if (!whole) return std::nullopt;
+    std::uint64_t ms = *whole > UINT64_MAX / 1000 ? UINT64_MAX : *whole * 1000;
+    if (point == std::string_view::npos) return ms;
+    const std::string_view fraction = text.substr(point + 1);
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (fraction.empty() || !std::all_of(fraction.begin(), fraction.end(), digit)) {
+        return std::nullopt;
+    }
+    std::uint64_t part = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        part =
+            part * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
+    }
+    return ms > UINT64_MAX - part ? UINT64_MAX : ms + part;
+}
+
 }  // namespace
 
 ThinkLimits cecp_limits(const CecpState& state) {
     ThinkLimits limits;
     limits.depth = state.search_depth;
-    if (state.seconds_per_move) {
-        limits.movetime_ms = *state.seconds_per_move > UINT64_MAX / 1000
-                                 ? UINT64_MAX
-                                 : *state.seconds_per_move * 1000;
+    if (state.move_time_ms) {
+        limits.movetime_ms = state.move_time_ms;
     } else if (state.time_cs) {
         limits.remaining_ms = cs_to_ms(*state.time_cs);
         limits.increment_ms = state.increment_ms;
@@ -54,21 +75,21 @@ LoopControl cecp_otim(CecpSession& session, const Command& command) {
     return LoopControl::Continue;
 }
 
-// "level MPS BASE INC": BASE as minutes or minutes:seconds, INC in whole seconds. Only the
-// moves per session and the increment matter here: "time" gives the clock itself.
+// "level MPS BASE INC": BASE as minutes or minutes:seconds, INC in seconds, fractions allowed.
+// Only the moves per session and the increment matter here: "time" gives the clock itself.
 LoopControl cecp_level(CecpSession& session, const Command& command) {
     const auto moves = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
-    const auto increment = velloran::parse_unsigned<std::uint64_t>(command.word_at(3));
-    if (moves && increment) {
+    const auto increment_ms = seconds_as_ms(command.word_at(3));
+    if (moves && increment_ms) {
         session.state.moves_per_session = *moves;
-        session.state.increment_ms =
-            *increment > UINT64_MAX / 1000 ? UINT64_MAX : *increment * 1000;
+        session.state.increment_ms = *increment_ms;
     }
     return LoopControl::Continue;
 }
 
+// "st SECONDS", fractions allowed; an unreadable time clears it.
 LoopControl cecp_st(CecpSession& session, const Command& command) {
-    session.state.seconds_per_move = velloran::parse_unsigned<std::uint64_t>(command.word_at(1));
+    session.state.move_time_ms = seconds_as_ms(command.word_at(1));
     return LoopControl::Continue;
 }
 

@@ -1,6 +1,10 @@
 #include "app/protocol/uci/uci_search.h"
 
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "app/engine/move_choice.h"
 #include "app/faults/misbehaviour.h"
@@ -28,13 +32,31 @@ std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran:
     return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
 }
 
+// The legal moves listed after "searchmoves", up to the next word of "go"; unreadable and
+// illegal ones are skipped.
+std::vector<velloran::Move> read_search_moves(const Command& go, const velloran::Game& game) {
+    constexpr std::array<std::string_view, 11> GoWords{"ponder", "wtime",     "btime",   "winc",
+                                                       "binc",   "movestogo", "depth",   "nodes",
+                                                       "mate",   "movetime",  "infinite"};
+    std::vector<velloran::Move> moves;
+    const velloran::Words words = go.words();
+    auto word = std::find(words.begin(), words.end(), "searchmoves");
+    if (word == words.end()) return moves;
+    for (++word; word != words.end(); ++word) {
+        if (std::find(GoWords.begin(), GoWords.end(), *word) != GoWords.end()) break;
+        if (const auto move = game.parse_move(*word)) moves.push_back(move.value());
+    }
+    return moves;
+}
+
 }  // namespace
 
 LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
     const ProtocolSettings& settings = session.settings;
     UciDialect dialect(session);
-    const ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
+    ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
+    limits.search_moves = read_search_moves(command, state.game);
     if (is_pending_request(command)) {
         const bool premature =
             command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);

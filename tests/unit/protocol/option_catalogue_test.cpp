@@ -73,6 +73,16 @@ TEST(ReadXboardOption, NameUpToTheEqualsSignAndXboardChecks) {
 
 // Whatever an option announces, its own default must pass its checks and its name must read
 // back from a setoption line, in both dialects.
+// Regression: a tab and U+0085 were echoed as they came.
+TEST(Printable, EveryControlCharacterBecomesOneQuestionMark) {
+    EXPECT_EQ(printable("a\tb\x01"
+                        "c\x7f"
+                        "d\xc2\x85"
+                        "e\xc2\x9f"
+                        "\xc2\xa0\xc3\xa9\x1b"),
+              "a?b?c?d?e?\xc2\xa0\xc3\xa9?");
+}
+
 TEST(OptionCatalogue, EveryAnnouncedDefaultReadsBack) {
     for (const OptionSpec& option : option_catalogue(Protocol::Uci, true)) {
         const std::string line = uci_option_line(option);

@@ -169,5 +169,31 @@ TEST(ThinkLoop, CecpAnalysisShowsEveryMultiPvLine) {
     EXPECT_EQ(depth_one.size(), 3u);
 }
 
+// Regression: searchmoves was ignored; the analysis and the move keep to the listed legal
+// moves, MultiPV to their number.
+TEST(ThinkLoop, SearchmovesRestrictsTheAnalysisAndTheMove) {
+    const Transcript run = run_thinking(
+        {}, {{0, "setoption name MultiPV value 3"}, {0, "go depth 2 searchmoves a2a3 h2h4 e2e5"}});
+    EXPECT_EQ(run.lines.back().text, "bestmove a2a3");
+    for (const auto& line : run.lines) {
+        if (!line.text.starts_with("info depth")) continue;
+        EXPECT_EQ(line.text.find("multipv 3"), std::string::npos) << line.text;
+        const std::string first = line.text.substr(line.text.find(" pv ") + 4, 4);
+        EXPECT_TRUE(first == "a2a3" || first == "h2h4") << line.text;
+    }
+}
+
+// Regression: fractional CECP times were unreadable, so a 0.05 s request took the one-second
+// default and a 0.2 s increment was dropped.
+TEST(ThinkLoop, CecpReadsFractionalSecondsAndIncrements) {
+    Settings settings;
+    settings.protocol = Protocol::Cecp;
+    const Transcript per_move = run_thinking(settings, {{0, "new"}, {0, "st 0.05"}, {0, "go"}});
+    EXPECT_EQ(per_move.first("move ").at_ms, 40u);  // 50 ms less the 10 ms overhead
+    const Transcript clock =
+        run_thinking(settings, {{0, "new"}, {0, "level 0 0:10 0.2"}, {0, "time 1000"}, {0, "go"}});
+    EXPECT_EQ(clock.first("move ").at_ms, 500u + 150u);  // a twentieth, and 3/4 of 200 ms
+}
+
 }  // namespace
 }  // namespace pawnlark
