@@ -32,7 +32,7 @@ std::uint64_t nodes_ms(std::uint64_t nodes, std::uint64_t nps) {
 
 ThinkEnd ThinkLoop::run(ThinkingSearch& search, ThinkLimits limits,
                         std::optional<std::uint64_t> deadline_ms) {
-    limits_ = limits;
+    limits_ = std::move(limits);
     deadline_ms_ = deadline_ms;
     if (limits_.nodes) {
         const std::uint64_t limit_ms = nodes_ms(*limits_.nodes, pace_.think_nps);

@@ -26,8 +26,6 @@
 namespace pawnlark {
 namespace {
 
-using velloran::Move;
-
 // The option lines of the handshake: the defaults, whatever has been set since.
 std::vector<std::string> option_lines(const UciSession& session) {
     const ProtocolSettings& settings = session.settings;

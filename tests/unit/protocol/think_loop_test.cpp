@@ -54,7 +54,7 @@ struct Transcript {
     }
 };
 
-Transcript run_thinking(Settings settings, const Script& script) {
+Transcript run_thinking(const Settings& settings, const Script& script) {
     test::FakeClock clock;
     test::ScriptedInput input(clock, script);
     TimedOutput out(clock);
