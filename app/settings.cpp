@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/faults/chaos.h"
 #include "app/faults/fault_catalogue.h"
 #include "app/faults/option_rule.h"
 #include "velloran/text.h"
@@ -75,6 +76,20 @@ constexpr auto ArgumentRules = std::to_array<ArgumentRule>({
      },
      WordList<OptionsWords>},
     {"--cecp-accept-draw", false, [](Settings& s, OptionValue) { s.cecp_accept_draw = true; }},
+    // Chaos: a chance in a thousand, at most a thousand; its seed; the faults it may fire.
+    {"--chaos", true,
+     [](Settings& s, OptionValue v) {
+         const auto per_mille = v ? velloran::parse_unsigned<std::uint32_t>(*v) : std::nullopt;
+         s.chaos.per_mille = per_mille && *per_mille <= 1000 ? *per_mille : 0;
+     }},
+    {"--chaos-seed", true,
+     [](Settings& s, OptionValue v) {
+         s.chaos.seed = v ? velloran::parse_unsigned<std::uint64_t>(*v) : std::nullopt;
+     }},
+    {"--chaos-faults", true,
+     [](Settings& s, OptionValue v) {
+         s.chaos.faults = v ? read_chaos_faults(*v).value_or(0) : 0;
+     }},
 });
 
 // The rule that knows an argument: one of ours, or a fault's option; neither for an unknown

@@ -36,6 +36,7 @@ public:
         check(false, "stall without --stall-at-ply");
         std::abort();
     }
+    void note(std::string_view) override {}
     [[noreturn]] void exit(ExitStatus) override {
         check(false, "exit without --crash-at-ply");
         std::abort();

@@ -52,6 +52,15 @@ enum class InfoQuirk : std::uint8_t {
     StringScore,    // an "info string" with "score cp" and "pv" words after each report
 };
 
+// Faults at random but reproducible moments (--chaos, --chaos-seed, --chaos-faults).
+struct ChaosSettings {
+    std::uint32_t per_mille = 0;        // the chance, at each search request, that a fault fires
+    std::optional<std::uint64_t> seed;  // absent: derived from --seed
+    std::uint32_t faults = 0;           // the catalogue to draw from, a bit per ChaosFault; 0: all
+
+    friend bool operator==(const ChaosSettings&, const ChaosSettings&) = default;
+};
+
 // The faults of the command line: what goes wrong, from which ply, and how.
 struct FaultSettings {
     std::optional<std::uint32_t> crash_at_ply;       // exit with status 3 from this ply on
@@ -74,6 +83,7 @@ struct FaultSettings {
     bool ignore_quit = false;
     std::optional<std::uint32_t> ponder_premature_at_ply;  // answer "go ponder" at once
     std::optional<InfoQuirk> info_quirk;
+    ChaosSettings chaos;
 
     friend bool operator==(const FaultSettings&, const FaultSettings&) = default;
 };

@@ -1,6 +1,7 @@
 #include "app/os/system.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "app/os/platform.h"
 
@@ -17,6 +18,12 @@ void RealSystem::stall() {
     for (;;) {
         sleep_ms(StallPeriodMs);
     }
+}
+
+void RealSystem::note(std::string_view line) {
+    std::string bytes(line);
+    bytes += '\n';
+    platform::write_stderr(bytes);
 }
 
 void RealSystem::exit(ExitStatus status) { std::exit(static_cast<int>(status)); }

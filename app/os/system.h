@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace pawnlark {
 
@@ -15,6 +16,8 @@ public:
     virtual void sleep_ms(std::uint64_t milliseconds) = 0;
     // Stops for good, without using the processor; only a kill from outside ends it.
     [[noreturn]] virtual void stall() = 0;
+    // Writes one line of diagnosis to standard error, never to the replies.
+    virtual void note(std::string_view line) = 0;
     // Ends the process with the status. Replies are already out: each left with its line.
     [[noreturn]] virtual void exit(ExitStatus status) = 0;
 };
@@ -23,6 +26,7 @@ class RealSystem final : public System {
 public:
     void sleep_ms(std::uint64_t milliseconds) override;
     [[noreturn]] void stall() override;
+    void note(std::string_view line) override;
     [[noreturn]] void exit(ExitStatus status) override;
 };
 

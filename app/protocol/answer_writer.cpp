@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/faults/chaos.h"
 #include "app/faults/info_quirks.h"
 #include "app/protocol/searcher.h"
 
@@ -37,6 +38,40 @@ std::vector<std::string> move_lines(Dialect& dialect, const velloran::Game& game
     lines.push_back(dialect.move_answer(game, choice.move, text, answer.names_ponder,
                                         answer.garble == GarbleKind::Trailing));
     return lines;
+}
+
+// The faults of one request: the command line's, with the fault chaos fires there, if any,
+// announced on standard error first.
+FaultSettings request_faults(const AnswerContext& context, DialectMode mode,
+                             const SearchRequest& request, bool& chaos_fired) {
+    const auto fault = chaos_at(context.settings.chaos, context.settings.seed, mode,
+                                ChaosMoment::Search, {request.game, request.ply});
+    chaos_fired = fault.has_value();
+    if (!fault) return context.settings;
+    context.system.note(chaos_note(*fault, request.ply));
+    return with_chaos(context.settings, *fault, request.ply);
+}
+
+// Spends the request's time and takes the move into the answer; how the loop goes on when the
+// search ended without owing one.
+std::optional<LoopControl> spend(const AnswerContext& context, Dialect& dialect,
+                                 const velloran::Game& game, const SearchRequest& request,
+                                 const AnswerPlan& plan, bool chaos_fired, FinalAnswer& answer) {
+    const SearchOutcome outcome = context.searcher.search(context, dialect, game, request, plan);
+    if (outcome.without_answer) return outcome.without_answer;
+    answer.choice = outcome.choice;
+    if (outcome.report_time_ms) {
+        const auto nodes =
+            static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
+        answer.report = FinalAnswer::Stamp{nodes, *outcome.report_time_ms};
+    }
+    // A fault that chaos fired in place of the move still takes the move's draws, so that every
+    // later move is the one played without chaos.
+    if (chaos_fired && !plan.names_move()) {
+        static_cast<void>(
+            choose_move(game, context.generator, context.settings.random, context.options.noise));
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -78,8 +113,11 @@ void write_final_answer(const AnswerContext& context, Dialect& dialect, const ve
 
 LoopControl answer_search(const AnswerContext& context, Dialect& dialect,
                           const velloran::Game& game, const SearchRequest& request) {
+    bool chaos_fired = false;
+    const FaultSettings faults =
+        request_faults(context, dialect.fault_mode(), request, chaos_fired);
     const AnswerPlan plan =
-        plan_answer(context.settings, {dialect.honours_stall_and_illegal(), dialect.makes_claims()},
+        plan_answer(faults, dialect_faults(dialect.fault_mode()),
                     {request.ply, request.own_time_ms, context.searcher.thinks()});
     FinalAnswer answer{.shape = plan.shape,
                        .choice = std::nullopt,
@@ -93,18 +131,12 @@ LoopControl answer_search(const AnswerContext& context, Dialect& dialect,
                 return LoopControl::Crash;
             case AnswerAction::Stall:
                 return LoopControl::Stall;
-            case AnswerAction::Spend: {
-                const SearchOutcome outcome =
-                    context.searcher.search(context, dialect, game, request, plan);
-                if (outcome.without_answer) return *outcome.without_answer;
-                answer.choice = outcome.choice;
-                if (outcome.report_time_ms) {
-                    const auto nodes =
-                        static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
-                    answer.report = FinalAnswer::Stamp{nodes, *outcome.report_time_ms};
+            case AnswerAction::Spend:
+                if (const auto control =
+                        spend(context, dialect, game, request, plan, chaos_fired, answer)) {
+                    return *control;
                 }
                 break;
-            }
             case AnswerAction::Flood:
                 write_flood(context, dialect, game);
                 break;

@@ -20,9 +20,11 @@ namespace pawnlark {
 
 class Searcher;
 
-// One search request: its ply after counting, the engine's own clock (the move time, else the
-// mover's remaining time) when the request gives one, and what it asks of a thinking engine.
+// One search request: the games started before it and its ply after counting, the engine's own
+// clock (the move time, else the mover's remaining time) when the request gives one, and what
+// it asks of a thinking engine.
 struct SearchRequest {
+    std::uint32_t game = 0;
     std::uint32_t ply = 0;
     std::optional<std::uint64_t> own_time_ms;
     ThinkLimits limits;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/engine/thinking.h"
+#include "app/faults/fault_catalogue.h"
 #include "app/faults/fault_settings.h"
 #include "app/io/command.h"
 #include "app/protocol/loop_control.h"
@@ -33,9 +34,8 @@ class Dialect {
 public:
     virtual ~Dialect() = default;
 
-    // Which faults of the answer order the dialect honours.
-    virtual bool honours_stall_and_illegal() const = 0;
-    virtual bool makes_claims() const = 0;
+    // The dialect as the faults see it: which of them it honours.
+    virtual DialectMode fault_mode() const = 0;
     // How its search reports are malformed on purpose; none without "info" reports.
     virtual std::optional<InfoQuirk> info_quirk() const = 0;
 

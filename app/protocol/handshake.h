@@ -6,10 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/faults/fault_settings.h"
+#include "app/faults/fault_catalogue.h"
 #include "app/io/output.h"
 #include "app/os/system.h"
 #include "app/protocol/loop_control.h"
+#include "app/protocol/protocol_settings.h"
 
 namespace pawnlark {
 
@@ -24,11 +25,13 @@ struct HandshakeText {
 
 // Answers a handshake as the handshake faults say, the same for both dialects: the delay
 // first, then nothing at all (silent), the end of the process after the opening (exit), or
-// the whole text, closed as not completing (no-ok).
-LoopControl answer_handshake(const FaultSettings& faults, Output& out, System& system,
-                             const HandshakeText& text);
+// the whole text, closed as not completing (no-ok). A handshake fault that chaos fires is
+// announced on standard error and holds for the whole run.
+LoopControl answer_handshake(const ProtocolSettings& settings, DialectMode mode, Output& out,
+                             System& system, const HandshakeText& text);
 
 // Answers "isready" or "ping" with `reply`, unless readiness is never answered (no-ready).
-void answer_readiness(const FaultSettings& faults, Output& out, std::string_view reply);
+void answer_readiness(const ProtocolSettings& settings, DialectMode mode, Output& out,
+                      std::string_view reply);
 
 }  // namespace pawnlark

@@ -54,5 +54,21 @@ TEST(CecpFlag, SleepsTenTimesTheLastTimePlusTheOverrun) {
     EXPECT_LT(after_new.elapsed, milliseconds(5000));
 }
 
+// Chaos says on standard error what it fires, before the fault acts, and adds nothing to the
+// replies: here a crash after the answer at the first request, and no-ready at the handshake.
+TEST(Chaos, AnnouncesEachFaultOnStandardErrorOnly) {
+    const auto result = run(
+        {"--chaos", "1000", "--chaos-faults", "crash-after,handshake-no-ready", "--delay-ms", "0"},
+        "uci\nisready\nposition startpos\ngo\nisready\n");
+    EXPECT_EQ(result.err,
+              "pawnlark: chaos: handshake-no-ready at ply 0\n"
+              "pawnlark: chaos: crash-after at ply 1\n");
+    EXPECT_EQ(result.out,
+              "id name pawnlark\nid author Velloran project\n"
+              "option name UCI_Chess960 type check default false\nuciok\n"
+              "info depth 1 score cp 25 nodes 20 time 0 pv c2c3\nbestmove c2c3\n");
+    EXPECT_EQ(result.exit_code, 3);
+}
+
 }  // namespace
 }  // namespace pawnlark

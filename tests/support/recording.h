@@ -35,9 +35,11 @@ class RecordingSystem final : public System {
 public:
     void sleep_ms(std::uint64_t milliseconds) override { sleeps.push_back(milliseconds); }
     [[noreturn]] void stall() override;
+    void note(std::string_view line) override { notes.emplace_back(line); }
     [[noreturn]] void exit(ExitStatus status) override;
 
     std::vector<std::uint64_t> sleeps;
+    std::vector<std::string> notes;  // what went to standard error
 };
 
 }  // namespace pawnlark::test

@@ -56,7 +56,9 @@ std::optional<std::string> game_end(const CecpSession& session) {
 CecpDialect::CecpDialect(CecpSession& session)
     : session_(session), pending_replies_(session.settings.info_quirk) {}
 
-bool CecpDialect::honours_stall_and_illegal() const { return session_.settings.cecp_standard; }
+DialectMode CecpDialect::fault_mode() const {
+    return session_.settings.cecp_standard ? DialectMode::CecpStandard : DialectMode::Cecp;
+}
 
 std::string CecpDialect::move_answer(const Game&, Move, std::string_view text, bool,
                                      bool junk) const {

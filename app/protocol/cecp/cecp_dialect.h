@@ -26,8 +26,7 @@ class CecpPendingReplies final : public Dialect {
 public:
     explicit CecpPendingReplies(std::optional<InfoQuirk> quirk) : quirk_(quirk) {}
 
-    bool honours_stall_and_illegal() const override { return false; }
-    bool makes_claims() const override { return false; }
+    DialectMode fault_mode() const override { return DialectMode::Uci; }
     std::optional<InfoQuirk> info_quirk() const override { return quirk_; }
     std::string answer_word() const override;
     std::string no_move() const override;
@@ -62,8 +61,7 @@ class CecpDialect final : public Dialect {
 public:
     explicit CecpDialect(CecpSession& session);
 
-    bool honours_stall_and_illegal() const override;
-    bool makes_claims() const override { return true; }
+    DialectMode fault_mode() const override;
     std::optional<InfoQuirk> info_quirk() const override { return std::nullopt; }
     std::string answer_word() const override { return "move"; }
     std::string no_move() const override { return "resign"; }

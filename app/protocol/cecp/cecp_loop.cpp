@@ -25,7 +25,7 @@ LoopControl engine_move(CecpSession& session) {
     state.ply = count_ply(state.ply);
     CecpDialect dialect(session);
     return answer_search(session.answer_context(), dialect, state.game,
-                         {state.ply, cecp_own_time_ms(state), cecp_limits(state)});
+                         {state.games, state.ply, cecp_own_time_ms(state), cecp_limits(state)});
 }
 
 LoopControl cecp_protover(CecpSession& session, const Command&) {
@@ -44,12 +44,14 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
             return features + (completes ? " done=1" : " done=0");
         },
     };
-    return answer_handshake(settings, session.out, session.system, text);
+    return answer_handshake(settings, CecpDialect(session).fault_mode(), session.out,
+                            session.system, text);
 }
 
 LoopControl cecp_ping(CecpSession& session, const Command& command) {
     if (!command.word_at(1).empty()) {
-        answer_readiness(session.settings, session.out, "pong " + std::string(command.word_at(1)));
+        answer_readiness(session.settings, CecpDialect(session).fault_mode(), session.out,
+                         "pong " + std::string(command.word_at(1)));
     }
     return LoopControl::Continue;
 }
@@ -59,6 +61,7 @@ LoopControl cecp_new(CecpSession& session, const Command&) {
     state.game = Game::new_game();
     state.chess960 = false;
     state.ply = 0;
+    state.games = count_ply(state.games);
     state.time_cs.reset();
     state.force = false;
     state.engine_side = Color::Black;

@@ -26,6 +26,7 @@ struct CecpState {
     velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
     bool chess960 = false;        // mode of the games later "setboard" commands build
     std::uint32_t ply = 0;        // counts accepted moves and searches asked for, for the faults
+    std::uint32_t games = 0;      // games the front end has started, for chaos
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
     std::optional<std::uint64_t> time_cs;  // the last "time" since "new", for a flag fall
     EngineOptions options;                 // as set by the front end

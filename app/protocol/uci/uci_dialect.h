@@ -22,8 +22,7 @@ class UciDialect final : public Dialect {
 public:
     explicit UciDialect(UciSession& session) : session_(session) {}
 
-    bool honours_stall_and_illegal() const override { return true; }
-    bool makes_claims() const override { return false; }
+    DialectMode fault_mode() const override { return DialectMode::Uci; }
     std::optional<InfoQuirk> info_quirk() const override;
     std::string answer_word() const override { return "bestmove"; }
     std::string no_move() const override { return "bestmove 0000"; }

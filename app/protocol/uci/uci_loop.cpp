@@ -58,11 +58,11 @@ LoopControl uci_uci(UciSession& session, const Command&) {
             },
     };
     text.body.insert(text.body.begin(), "id author Velloran project");
-    return answer_handshake(session.settings, session.out, session.system, text);
+    return answer_handshake(session.settings, DialectMode::Uci, session.out, session.system, text);
 }
 
 LoopControl uci_isready(UciSession& session, const Command&) {
-    answer_readiness(session.settings, session.out, "readyok");
+    answer_readiness(session.settings, DialectMode::Uci, session.out, "readyok");
     return LoopControl::Continue;
 }
 
@@ -112,6 +112,7 @@ LoopControl uci_quit(UciSession& session, const Command&) {
 LoopControl uci_ucinewgame(UciSession& session, const Command&) {
     session.state.game = velloran::Game::new_game();
     session.state.ply = 0;
+    session.state.games = count_ply(session.state.games);
     session.state.last_position.line.clear();
     return LoopControl::Continue;
 }

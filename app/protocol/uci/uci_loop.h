@@ -32,6 +32,7 @@ struct UciState {
     velloran::Game game = velloran::Game::new_game();  // standard start, standard mode
     bool chess960 = false;        // mode of the games later "position" commands build
     std::uint32_t ply = 0;        // counts moves set up and searches asked for, for the faults
+    std::uint32_t games = 0;      // games the front end has started, for chaos
     bool search_pending = false;  // a "go infinite" or "go ponder" awaits "stop" or "ponderhit"
     PositionMemo last_position;   // valid while `game` is what that line left
     EngineOptions options;        // as set by the front end

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/engine/move_choice.h"
+#include "app/faults/chaos.h"
 #include "app/faults/misbehaviour.h"
 #include "app/protocol/answer_writer.h"
 #include "app/protocol/searcher.h"
@@ -49,6 +50,15 @@ std::vector<velloran::Move> read_search_moves(const Command& go, const velloran:
     return moves;
 }
 
+// Whether "go ponder" is answered at once: --ponder-premature-at-ply, or chaos.
+bool answers_ponder_at_once(UciSession& session) {
+    const UciState& state = session.state;
+    const auto chaos = chaos_at(session.settings.chaos, session.settings.seed, DialectMode::Uci,
+                                ChaosMoment::Ponder, {state.games, state.ply});
+    if (chaos) session.system.note(chaos_note(*chaos, state.ply));
+    return chaos || fires(session.settings.ponder_premature_at_ply, state.ply);
+}
+
 }  // namespace
 
 LoopControl uci_go(UciSession& session, const Command& command) {
@@ -58,8 +68,7 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
     limits.search_moves = read_search_moves(command, state.game);
     if (is_pending_request(command)) {
-        const bool premature =
-            command.has_argument("ponder") && fires(settings.ponder_premature_at_ply, state.ply);
+        const bool premature = command.has_argument("ponder") && answers_ponder_at_once(session);
         if (premature) {
             answer_pending_search(
                 session.answer_context(), dialect, state.game, settings.ponder,
@@ -74,7 +83,7 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     }
     state.ply = count_ply(state.ply);
     return answer_search(session.answer_context(), dialect, state.game,
-                         {state.ply, own_time_ms(command, state.game), limits});
+                         {state.games, state.ply, own_time_ms(command, state.game), limits});
 }
 
 LoopControl uci_stop(UciSession& session, const Command&) {
