@@ -40,14 +40,13 @@ std::vector<std::string> move_lines(Dialect& dialect, const velloran::Game& game
     return lines;
 }
 
-// The faults of one request: the command line's, with the fault chaos fires there, if any,
-// announced on standard error first.
-FaultSettings request_faults(const AnswerContext& context, DialectMode mode,
-                             const SearchRequest& request, bool& chaos_fired) {
+// The faults of one request when chaos fires one there, announced on standard error first;
+// absent when the command line's hold.
+std::optional<FaultSettings> chaos_faults(const AnswerContext& context, DialectMode mode,
+                                          const SearchRequest& request) {
     const auto fault = chaos_at(context.settings.chaos, context.settings.seed, mode,
                                 ChaosMoment::Search, {request.game, request.ply});
-    chaos_fired = fault.has_value();
-    if (!fault) return context.settings;
+    if (!fault) return std::nullopt;
     context.system.note(chaos_note(*fault, request.ply));
     return with_chaos(context.settings, *fault, request.ply);
 }
@@ -113,9 +112,9 @@ void write_final_answer(const AnswerContext& context, Dialect& dialect, const ve
 
 LoopControl answer_search(const AnswerContext& context, Dialect& dialect,
                           const velloran::Game& game, const SearchRequest& request) {
-    bool chaos_fired = false;
-    const FaultSettings faults =
-        request_faults(context, dialect.fault_mode(), request, chaos_fired);
+    const std::optional<FaultSettings> chaos = chaos_faults(context, dialect.fault_mode(), request);
+    const bool chaos_fired = chaos.has_value();
+    const FaultSettings& faults = chaos ? *chaos : context.settings;
     const AnswerPlan plan =
         plan_answer(faults, dialect_faults(dialect.fault_mode()),
                     {request.ply, request.own_time_ms, context.searcher.thinks()});
