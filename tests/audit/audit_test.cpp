@@ -78,7 +78,8 @@ TEST_P(AuditJudge, RecordedManagerOutputGetsItsVerdict) {
     run.wall_seconds = recorded.wall;
     const Expectation* expectation = find_expectation(builtin_table(), cell);
     ASSERT_NE(expectation, nullptr);
-    const Judgement judgement = judge(*expectation, run, 2.5);
+    const Judgement judgement =
+        judge(*expectation, run, Yardsticks{2.5, std::nullopt, cell.scenario->exit_status});
     std::string problems;
     for (const std::string& problem : judgement.problems) problems += problem + "\n";
     EXPECT_EQ(judgement.verdict, recorded.verdict) << problems << judgement.summary;
@@ -129,6 +130,97 @@ INSTANTIATE_TEST_SUITE_P(
         Recorded{"open_cell_that_hangs", "garble-noeol/uci/clock", "empty.out", "", std::nullopt,
                  true, 120, Verdict::Finding, "hung"}),
     [](const testing::TestParamInfo<Recorded>& param_info) { return param_info.param.name; });
+
+// The rules every row shares, on runs made up to show each one alone.
+Judgement judge_cell(const std::string& id, const CellRun& run, std::optional<double> game_limit) {
+    const Cell cell = cell_named(id);
+    const Expectation* expectation = find_expectation(builtin_table(), cell);
+    EXPECT_NE(expectation, nullptr) << id;
+    return judge(*expectation, run,
+                 Yardsticks{std::nullopt, game_limit, cell.scenario->exit_status});
+}
+
+std::string all_problems(const Judgement& judgement) {
+    std::string text;
+    for (const std::string& problem : judgement.problems) text += problem + "\n";
+    return text;
+}
+
+TEST(AuditAlways, ExitZeroAfterACutIsAFindingInEveryRow) {
+    CellRun run;
+    run.exit_code = 0;
+    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White's connection stalls"}};
+    run.game_ends = {4};
+    // cutechess-cli ends these after one game and exits 0.
+    for (const std::string cell :
+         {"stall/uci/clock", "garble-noeol/uci/clock", "crash/uci/clock", "illegal/uci/nodes"}) {
+        const Judgement judgement = judge_cell(cell, run, 12);
+        EXPECT_EQ(judgement.verdict, Verdict::Finding) << cell;
+        EXPECT_NE(all_problems(judgement).find("exited 0 though only 1 of 2 games"),
+                  std::string::npos)
+            << cell << ": " << all_problems(judgement);
+    }
+    run.exit_code = 1;
+    EXPECT_EQ(judge_cell("stall/uci/clock", run, 12).verdict, Verdict::Ok);
+    EXPECT_EQ(judge_cell("garble-noeol/uci/clock", run, 12).verdict, Verdict::Open);
+}
+
+TEST(AuditAlways, ASpoiledGameMustEndWithinTheClockAndTheMargin) {
+    CellRun run;
+    run.exit_code = 1;
+    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White's connection stalls"}};
+    // fastchess scores a stalled engine only after waiting 60 s for it to quit.
+    run.game_ends = {68.2};
+    const Judgement late = judge_cell("stall/uci/clock", run, 12);
+    EXPECT_EQ(late.verdict, Verdict::Finding);
+    EXPECT_NE(all_problems(late).find("game 1 (faulty White: 0-1 {White's connection stalls}) "
+                                      "ended 68.2 s after"),
+              std::string::npos)
+        << all_problems(late);
+    EXPECT_NE(all_problems(late).find("margin, 12.0 s"), std::string::npos);
+    run.game_ends = {11.9};
+    EXPECT_EQ(judge_cell("stall/uci/clock", run, 12).verdict, Verdict::Ok);
+    // Each game is timed from the end of the one before it; normal games are not timed.
+    run.exit_code = 0;
+    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White loses on time"},
+                 GameRecord{"normal", "faulty", "1-0", "", "Black loses on time"}};
+    run.game_ends = {5, 16.5};
+    EXPECT_EQ(judge_cell("flag/uci/clock", run, 12).verdict, Verdict::Ok);
+    run.game_ends = {5, 17.5};
+    EXPECT_NE(all_problems(judge_cell("flag/uci/clock", run, 12)).find("game 2 "),
+              std::string::npos);
+    EXPECT_EQ(judge_cell("flag/uci/clock", run, std::nullopt).verdict, Verdict::Ok);
+}
+
+TEST(AuditAlways, LoggedExitStatusMustMatchHowTheEngineEnded) {
+    // fastchess logs the crashed engine, which exits with status 3, as exiting with 0.
+    const std::vector<LoggedExit> crash = parse_logged_exits(fixture("fastchess_crash.log"));
+    ASSERT_EQ(crash.size(), 2U);
+    EXPECT_EQ(crash[0].engine, "faulty");
+    EXPECT_EQ(crash[0].status, 0);
+    const std::vector<LoggedExit> stall = parse_logged_exits(fixture("fastchess_stall.log"));
+    ASSERT_EQ(stall.size(), 2U);
+    EXPECT_EQ(stall[0].signal, 9);
+    EXPECT_EQ(stall[0].status, std::nullopt);
+
+    CellRun run;
+    run.exit_code = 1;
+    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White disconnects"}};
+    run.logged_exits = crash;
+    const Judgement judgement = judge_cell("crash/uci/clock", run, 12);
+    EXPECT_EQ(judgement.verdict, Verdict::Finding);
+    EXPECT_NE(all_problems(judgement).find(
+                  "log gives the faulty engine's exit status as 0, but it exits with 3"),
+              std::string::npos)
+        << all_problems(judgement);
+    run.logged_exits = stall;
+    run.games[0].reason = "White's connection stalls";
+    EXPECT_EQ(judge_cell("stall/uci/clock", run, 12).verdict, Verdict::Ok)
+        << all_problems(judge_cell("stall/uci/clock", run, 12));
+    run.logged_exits = {LoggedExit{"normal", 1, std::nullopt}};
+    EXPECT_NE(all_problems(judge_cell("stall/uci/clock", run, 12)).find("plain engine's exit"),
+              std::string::npos);
+}
 
 TEST(AuditGames, PgnGamesWithCommentsAndAGameCutOff) {
     const std::vector<GameRecord> games = parse_pgn(fixture("cutechess_claim.pgn"));
@@ -289,7 +381,7 @@ TEST(AuditReport, MatrixFindingsAndJsonEscapes) {
     crash.expectation = find_expectation(builtin_table(), crash.cell);
     crash.run.games = {GameRecord{"faulty", "normal", "1-0", "", "Black \"wins\" | \x01"}};
     crash.run.hung = true;
-    crash.judgement = judge(*crash.expectation, crash.run, std::nullopt);
+    crash.judgement = judge(*crash.expectation, crash.run, Yardsticks{});
     crash.command = "cutechess-cli -engine cmd=pawnlark";
     CellResult control = crash;
     control.cell = cell_named("control/uci/clock");
@@ -364,6 +456,31 @@ TEST_F(AuditRun, HungManagerIsStoppedWithWhatItStarted) {
     EXPECT_TRUE(still_marked(hung).empty());
 }
 
+TEST_F(AuditRun, SilentManagerIsHungLongBeforeTheWallLimit) {
+    RunRequest silent = request("echo starting; sleep 300");
+    silent.wall_limit = std::chrono::seconds(60);
+    silent.silence_limit = std::chrono::seconds(1);
+    const CellRun run = run_manager(silent);
+    EXPECT_TRUE(run.hung);
+    EXPECT_TRUE(run.silent);
+    EXPECT_LT(run.wall_seconds, 4);
+    EXPECT_TRUE(still_marked(silent).empty());
+}
+
+TEST_F(AuditRun, WritingManagerIsNotSilentAndItsGameEndsAreTimed) {
+    RunRequest busy = request(
+        "for i in 1 2 3 4 5 6; do echo move $i; sleep 0.4; done;"
+        " echo 'Finished game 1 (faulty vs normal): 0-1 {White loses on time}'; sleep 1;"
+        " echo 'Finished game 2 (normal vs faulty): 1-0 {Black loses on time}'");
+    busy.silence_limit = std::chrono::seconds(2);
+    busy.wall_limit = std::chrono::seconds(20);
+    const CellRun run = run_manager(busy);
+    EXPECT_FALSE(run.hung);
+    ASSERT_EQ(run.game_ends.size(), 2U);
+    EXPECT_GT(run.game_ends[0], 2.0);
+    EXPECT_GT(run.game_ends[1] - run.game_ends[0], 0.7);
+}
+
 TEST_F(AuditRun, ManagerThatRunsOnIsAskedToEndOnceThePgnIsComplete) {
     RunRequest until_stopped = request(
         "printf '[White \"faulty\"]\\n\\n1. e4 1-0\\n\\n[White \"normal\"]\\n\\n1. e4 1-0\\n' "
@@ -400,6 +517,8 @@ TEST(AuditCommandLine, BadInputIsOneLineAndStatus2WithNothingStarted) {
         {"--manager", "fastchess", "--path", text_file.string()},
         {"--manager", "custom", "--template", "my-manager --games 2"},
         {"--manager", "xboard", "-j", "0"},
+        {"--manager", "fastchess", "--silence", "0"},
+        {"--manager", "fastchess", "--verdict-margin", "x"},
         {"--manager", "xboard", "--only", "crash/uci/minutes"},
     };
     for (const std::vector<std::string>& arguments : cases) {

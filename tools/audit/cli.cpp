@@ -143,6 +143,7 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
                                    || option == "--template" || option == "--engine"
                                    || option == "--polyglot" || option == "--only" || option == "-j"
                                    || option == "--out" || option == "--wall-limit"
+                                   || option == "--silence" || option == "--verdict-margin"
                                    || option == "--expectations";
                 if (known) return usage_error(option + " needs a value");
             }
@@ -174,6 +175,12 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
             if (!seconds)
                 return usage_error("--wall-limit takes seconds from 1 up, not '" + value + "'");
             options.wall_limit_seconds = *seconds;
+        } else if (option == "--silence" || option == "--verdict-margin") {
+            const std::optional<int> seconds = positive_number(value);
+            if (!seconds)
+                return usage_error(option + " takes seconds from 1 up, not '" + value + "'");
+            (option == "--silence" ? options.silence_seconds : options.verdict_margin_seconds) =
+                *seconds;
         } else if (option == "--expectations") {
             options.expectations_file = value;
         } else {

@@ -17,7 +17,8 @@ constexpr std::string_view Usage =
     "usage: pawnlark-audit --manager fastchess|cutechess|xboard|custom [--path PATH]\n"
     "                      [--template 'COMMAND {faulty} {normal} {pgn} [{tc}] [{proto}]']\n"
     "                      [--engine PATH] [--polyglot PATH] [--only PATTERN,...] [--list]\n"
-    "                      [-j N] [--out DIR] [--wall-limit SECONDS] [--expectations FILE]\n";
+    "                      [-j N] [--out DIR] [--wall-limit SECONDS] [--silence SECONDS]\n"
+    "                      [--verdict-margin SECONDS] [--expectations FILE]\n";
 
 struct Options {
     Setup setup;
@@ -25,9 +26,11 @@ struct Options {
     bool list = false;              // print the cells and their expectations, run nothing
     bool help = false;
     int jobs = 2;
-    std::string out_directory;      // default: audit-KIND in the working directory
-    int wall_limit_seconds = 0;     // default: by kind
-    std::string expectations_file;  // default: the table built in
+    std::string out_directory;        // default: audit-KIND in the working directory
+    int wall_limit_seconds = 0;       // default: by kind
+    int silence_seconds = 20;         // a manager silent this long while no game ends is hung
+    int verdict_margin_seconds = 10;  // a spoiled game may take the faulty side's clock + this
+    std::string expectations_file;    // default: the table built in
 };
 
 // Where programs named without a slash are looked for, and where the audit itself lives.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <utility>
 
 namespace pawnlark::audit {
@@ -212,6 +213,37 @@ Ending classify(const GameRecord& game) {
     const Ending by_reason = classify_text(game.reason);
     if (by_reason != Ending::Unknown) return by_reason;
     return classify_text(game.termination);
+}
+
+std::vector<LoggedExit> parse_logged_exits(std::string_view log) {
+    constexpr std::string_view Arrow = " ---> Process ";
+    const auto number_after = [](std::string_view line, std::string_view words) {
+        std::optional<int> value;
+        const std::size_t at = line.find(words);
+        if (at == std::string_view::npos) return value;
+        const char* start = line.data() + at + words.size();
+        int parsed = 0;
+        if (std::from_chars(start, line.data() + line.size(), parsed).ec == std::errc{}) {
+            value = parsed;
+        }
+        return value;
+    };
+    std::vector<LoggedExit> exits;
+    while (!log.empty()) {
+        const std::size_t end = log.find('\n');
+        const std::string_view line = log.substr(0, end);
+        log = end == std::string_view::npos ? "" : log.substr(end + 1);
+        const std::size_t arrow = line.find(Arrow);
+        if (arrow == std::string_view::npos || arrow == 0) continue;
+        const std::size_t name_start = line.rfind(' ', arrow - 1);
+        LoggedExit exit;
+        exit.engine = std::string(line.substr(name_start + 1, arrow - name_start - 1));
+        const std::string_view rest = line.substr(arrow + Arrow.size());
+        exit.status = number_after(rest, "exited normally with status ");
+        exit.signal = number_after(rest, "terminated by signal ");
+        if (exit.status || exit.signal) exits.push_back(std::move(exit));
+    }
+    return exits;
 }
 
 }  // namespace pawnlark::audit

@@ -50,4 +50,14 @@ std::vector<GameRecord> merge_games(const std::vector<GameRecord>& announced,
 // The ending the manager's words name; a "*" result is Void whatever the words.
 Ending classify(const GameRecord& game);
 
+// How an engine ended, as a manager's log gives it: fastchess writes
+// "<stderr> faulty ---> Process exited normally with status 3" and
+// "... ---> Process terminated by signal 9 (SIGKILL - Kill)".
+struct LoggedExit {
+    std::string engine;
+    std::optional<int> status;  // it exited with this status
+    std::optional<int> signal;  // it was ended by this signal
+};
+std::vector<LoggedExit> parse_logged_exits(std::string_view log);
+
 }  // namespace pawnlark::audit

@@ -89,6 +89,7 @@ std::string short_game(const GameRecord& game) {
 
 std::string exit_text(const CellRun& run) {
     if (!run.failure.empty()) return "not started";
+    if (run.silent) return "hung, silent for " + seconds_text(run.silence_seconds) + ", stopped";
     if (run.hung) return "hung, stopped at the wall limit";
     if (run.stopped_by_audit) return "stopped after the games";
     if (run.signal) return "killed by signal " + std::to_string(*run.signal);
@@ -165,16 +166,53 @@ void check_exit(const Expectation& expectation, const CellRun& run,
             if (failed) problems.push_back("the manager ended with " + exit_text(run));
             return;
         case ExitRule::FailsIfCut:
-            if (completed < GamesPerCell && !failed) {
-                problems.push_back("the manager exited 0 though only " + std::to_string(completed)
-                                   + " of " + std::to_string(GamesPerCell) + " games got a result");
-            } else if (completed == GamesPerCell && failed) {
+            // Success after a cut is a finding in every row (check_always).
+            if (completed == GamesPerCell && failed) {
                 problems.push_back("the manager ended with " + exit_text(run)
                                    + " though every game got a result");
             }
             return;
         case ExitRule::Any:
             return;
+    }
+}
+
+bool spoiled(const GameRecord& game) {
+    const Ending ending = classify(game);
+    return ending != Ending::Rules && ending != Ending::Resign;
+}
+
+// The findings of every row: success after a cut, a spoiled game scored late, an engine's end
+// logged wrong.
+void check_always(const CellRun& run, const Yardsticks& yardsticks,
+                  std::vector<std::string>& problems) {
+    const int completed = completed_games(run);
+    if (!run.hung && !run.stopped_by_audit && run.failure.empty() && run.exit_code == 0
+        && completed < GamesPerCell) {
+        problems.push_back("the manager exited 0 though only " + std::to_string(completed) + " of "
+                           + std::to_string(GamesPerCell) + " games got a result");
+    }
+    for (std::size_t i = 0; yardsticks.game_limit && i < run.games.size(); ++i) {
+        if (i >= run.game_ends.size() || !spoiled(run.games[i])) continue;
+        const double took = run.game_ends[i] - (i == 0 ? 0.0 : run.game_ends[i - 1]);
+        if (took > *yardsticks.game_limit) {
+            problems.push_back("game " + std::to_string(i + 1) + " (" + describe(run.games[i])
+                               + ") ended " + seconds_text(took)
+                               + " after the one before it (or the start): a game the fault "
+                                 "spoils is to end within the faulty side's clock plus a margin, "
+                               + seconds_text(*yardsticks.game_limit));
+        }
+    }
+    for (const LoggedExit& logged : run.logged_exits) {
+        const bool faulty = logged.engine == "faulty";
+        if (!logged.status || (!faulty && logged.engine != "normal")) continue;
+        const int status = faulty ? yardsticks.faulty_exit_status : 0;
+        if (*logged.status != status) {
+            problems.push_back("the manager's log gives the "
+                               + std::string(faulty ? "faulty" : "plain")
+                               + " engine's exit status as " + std::to_string(*logged.status)
+                               + ", but it exits with " + std::to_string(status));
+        }
     }
 }
 
@@ -224,18 +262,23 @@ std::optional<bool> blamed_side(const std::string& reason) {
     return white;
 }
 
-Judgement judge(const Expectation& expectation, const CellRun& run,
-                std::optional<double> control_wall) {
+Judgement judge(const Expectation& expectation, const CellRun& run, const Yardsticks& yardsticks) {
     Judgement judgement;
     std::vector<std::string>& problems = judgement.problems;
+    const std::optional<double>& control_wall = yardsticks.control_wall;
 
     if (!run.failure.empty()) {
         problems.push_back("the manager could not be started: " + run.failure);
     }
     if (run.hung && !expectation.may_wait) {
-        problems.push_back("the manager hung: still running at the wall limit after "
-                           + seconds_text(run.wall_seconds));
+        problems.push_back(run.silent ? "the manager hung: it wrote nothing for "
+                                            + seconds_text(run.silence_seconds)
+                                            + " while no game ended (stopped after "
+                                            + seconds_text(run.wall_seconds) + ")"
+                                      : "the manager hung: still running at the wall limit after "
+                                            + seconds_text(run.wall_seconds));
     }
+    check_always(run, yardsticks, problems);
     if (!run.leftovers.empty()) {
         std::string list;
         for (const std::string& process : run.leftovers) {

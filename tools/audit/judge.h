@@ -19,10 +19,15 @@ struct CellRun {
     std::optional<int> exit_code;   // absent when it ended by a signal or was stopped
     std::optional<int> signal;      // the signal that ended it by itself
     bool stopped_by_audit = false;  // it runs until stopped, and was stopped after the games
-    bool hung = false;              // still running at the wall limit, so stopped
+    bool hung = false;              // still running at the wall limit or silent, so stopped
+    bool silent = false;            // hung: it wrote nothing for the silence limit
+    double silence_seconds = 0;     // that limit
     double wall_seconds = 0;
-    std::vector<std::string> leftovers;  // "pid command" of engines running after it ended
-    std::string failure;                 // it could not be started at all
+    // When the audit saw each game end, in seconds from the start, in the order of `games`.
+    std::vector<double> game_ends;
+    std::vector<LoggedExit> logged_exits;  // the engines' ends, as the manager's log gives them
+    std::vector<std::string> leftovers;    // "pid command" of engines running after it ended
+    std::string failure;                   // it could not be started at all
 };
 
 enum class Verdict : std::uint8_t { Ok, Finding, Open };
@@ -45,8 +50,17 @@ std::optional<bool> faulty_is_white(const GameRecord& game);
 // winner ("Black wins on time"); absent when they start with neither. True for White.
 std::optional<bool> blamed_side(const std::string& reason);
 
-// `control_wall` is the wall time of the control cell of the same protocol and limit.
-Judgement judge(const Expectation& expectation, const CellRun& run,
-                std::optional<double> control_wall);
+// What a cell is held against besides its row.
+struct Yardsticks {
+    // The wall time of the control cell of the same protocol and limit.
+    std::optional<double> control_wall;
+    // Under a clock: the seconds a game the fault spoils may take, the faulty side's clock
+    // plus the margin.
+    std::optional<double> game_limit;
+    // The status the faulty engine ends with (the plain one ends with 0).
+    int faulty_exit_status = 0;
+};
+
+Judgement judge(const Expectation& expectation, const CellRun& run, const Yardsticks& yardsticks);
 
 }  // namespace pawnlark::audit

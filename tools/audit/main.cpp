@@ -123,6 +123,7 @@ CellResult run_cell(const Options& options, const Cell& cell, int slot, int inde
     if (!setup.polyglot.empty()) request.engine_programs.push_back(setup.polyglot);
     request.manager_program = setup.manager;
     request.wall_limit = std::chrono::seconds(options.wall_limit_seconds);
+    request.silence_limit = std::chrono::seconds(options.silence_seconds);
     result.command = shell_line(request.command.arguments);
     if (setup.kind == ManagerKind::Custom) result.command = request.command.arguments.back();
     if (!request.command.openings.empty()) write_file(files.openings, request.command.openings);
@@ -134,14 +135,20 @@ CellResult run_cell(const Options& options, const Cell& cell, int slot, int inde
     return result;
 }
 
-std::optional<double> control_wall(const std::vector<CellResult>& results, const Cell& cell) {
+Yardsticks yardsticks(const Options& options, const std::vector<CellResult>& results,
+                      const Cell& cell) {
+    Yardsticks yardsticks;
     for (const CellResult& other : results) {
         if (other.cell.scenario->id == "control" && other.cell.protocol == cell.protocol
             && other.cell.limit == cell.limit && !other.run.hung) {
-            return other.run.wall_seconds;
+            yardsticks.control_wall = other.run.wall_seconds;
         }
     }
-    return std::nullopt;
+    if (cell.limit == Limit::Clock) {
+        yardsticks.game_limit = options.setup.clock_seconds + options.verdict_margin_seconds;
+    }
+    yardsticks.faulty_exit_status = cell.scenario->exit_status;
+    return yardsticks;
 }
 
 int list_cells(const std::vector<Cell>& cells, const std::vector<Expectation>& table) {
@@ -214,7 +221,8 @@ int audit(int argc, char** argv) {
             for (std::size_t i = next++; i < cells.size(); i = next++) {
                 results[i] = run_cell(options, cells[i], slot, static_cast<int>(i));
                 results[i].expectation = find_expectation(table.value(), cells[i]);
-                results[i].judgement = judge(*results[i].expectation, results[i].run, std::nullopt);
+                const Yardsticks first = yardsticks(options, {}, cells[i]);
+                results[i].judgement = judge(*results[i].expectation, results[i].run, first);
                 progress.finished(results[i]);
             }
             --running;
@@ -234,7 +242,7 @@ int audit(int argc, char** argv) {
     report.wall_seconds = seconds_since(start);
     for (CellResult& result : results) {
         result.judgement =
-            judge(*result.expectation, result.run, control_wall(results, result.cell));
+            judge(*result.expectation, result.run, yardsticks(options, results, result.cell));
     }
     report.cells = std::move(results);
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 #include "support/child_process.h"
 #include "tools/audit/games.h"
@@ -68,6 +69,68 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// What the manager has written so far: when it last wrote anything, and when each game end
+// it announced or saved was first seen.
+class OutputWatch {
+public:
+    OutputWatch(CellFiles files, Clock::time_point start)
+        : files_(std::move(files)), start_(start), last_activity_(start) {}
+
+    void look(const std::string& out, const std::string& err) {
+        const Clock::time_point now = Clock::now();
+        const double at = std::chrono::duration<double>(now - start_).count();
+        const std::size_t line_end = out.rfind('\n');
+        if (line_end != std::string::npos && line_end + 1 > scanned_) {
+            const std::size_t found = parse_finished_lines(std::string_view(out).substr(
+                                                               scanned_, line_end + 1 - scanned_))
+                                          .size();
+            line_ends_.insert(line_ends_.end(), found, at);
+            scanned_ = line_end + 1;
+        }
+        std::uintmax_t files_size = 0;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(files_.directory, error)) {
+            if (entry.is_regular_file(error)) files_size += entry.file_size(error);
+        }
+        const std::uintmax_t pgn_size = std::filesystem::file_size(files_.pgn, error);
+        if (!error && pgn_size != pgn_size_) {
+            pgn_size_ = pgn_size;
+            const std::size_t games = parse_pgn(read_file(files_.pgn)).size();
+            if (games > pgn_ends_.size()) pgn_ends_.resize(games, at);
+        }
+        const std::uintmax_t written = files_size + out.size() + err.size();
+        if (written != written_) last_activity_ = now;
+        written_ = written;
+    }
+
+    Clock::time_point last_activity() const { return last_activity_; }
+    std::size_t pgn_games() const { return pgn_ends_.size(); }
+    const std::vector<double>& game_ends() const {
+        return line_ends_.empty() ? pgn_ends_ : line_ends_;
+    }
+
+private:
+    CellFiles files_;
+    Clock::time_point start_;
+    Clock::time_point last_activity_;
+    std::size_t scanned_ = 0;  // of the output, up to the end of its last complete line
+    std::uintmax_t pgn_size_ = 0;
+    std::uintmax_t written_ = 0;
+    std::vector<double> line_ends_;
+    std::vector<double> pgn_ends_;
+};
+
+std::vector<LoggedExit> logged_exits(const std::string& directory) {
+    std::vector<LoggedExit> exits;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        if (entry.path().extension() != ".log") continue;
+        const std::vector<LoggedExit> found = parse_logged_exits(read_file(entry.path().string()));
+        exits.insert(exits.end(), found.begin(), found.end());
+    }
+    return exits;
+}
+
 }  // namespace
 
 std::vector<MarkedProcess> marked_processes(std::string_view entry) {
@@ -125,10 +188,12 @@ CellRun run_manager(const RunRequest& request) {
     std::optional<support::ChildExit> exit;
     bool asked_to_stop = false;
     Clock::time_point stop_deadline;
+    OutputWatch watch(request.files, start);
     for (;;) {
         // Once both streams have ended, the wait paces the loop instead.
         const bool streams_ended = manager.communicate({}, true, Clock::now() + Tick, out, err);
         exit = manager.wait_exit(streams_ended ? Tick : milliseconds(0));
+        watch.look(out, err);
         if (exit) break;
         if (asked_to_stop) {
             if (Clock::now() >= stop_deadline) break;
@@ -138,8 +203,14 @@ CellRun run_manager(const RunRequest& request) {
             run.hung = true;
             break;
         }
+        if (Clock::now() - watch.last_activity() >= request.silence_limit) {
+            run.hung = true;
+            run.silent = true;
+            run.silence_seconds = std::chrono::duration<double>(request.silence_limit).count();
+            break;
+        }
         if (request.command.runs_until_stopped
-            && static_cast<int>(parse_pgn(read_file(request.files.pgn)).size()) >= GamesPerCell) {
+            && static_cast<int>(watch.pgn_games()) >= GamesPerCell) {
             // Asked as a user closing its window would ask, so that it ends its engines itself.
             signal_marked(entry, request.manager_program, SIGTERM);
             run.stopped_by_audit = true;
@@ -178,6 +249,9 @@ CellRun run_manager(const RunRequest& request) {
     }
     end_marked(entry);
     manager.communicate({}, true, Clock::now(), out, err);
+    watch.look(out, err);
+    run.game_ends = watch.game_ends();
+    run.logged_exits = logged_exits(request.files.directory);
     write_file(request.files.directory + "/manager.out", out);
     write_file(request.files.directory + "/manager.err", err);
     return run;

@@ -28,12 +28,15 @@ struct RunRequest {
     // The program of a manager that runs until stopped (xboard), told apart from its wrapper.
     std::string manager_program;
     std::chrono::seconds wall_limit{60};
+    // A manager that writes nothing (output, log, PGN) this long while no game ends is hung.
+    std::chrono::seconds silence_limit{20};
 };
 
 // Runs the manager until it ends, the PGN file holds every game (for one that runs until
-// stopped) or the wall limit passes; writes its output to manager.out and manager.err in the
-// cell's directory. Fills every field of the run but the games. Nothing marked is left
-// running afterwards.
+// stopped), it stays silent for the silence limit or the wall limit passes; writes its output
+// to manager.out and manager.err in the cell's directory. Fills every field of the run but
+// the games; the game ends follow the "Finished game" lines, else the PGN games. Nothing
+// marked is left running afterwards.
 CellRun run_manager(const RunRequest& request);
 
 struct MarkedProcess {

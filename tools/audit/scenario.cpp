@@ -29,6 +29,12 @@ Scenario with_nodes(Scenario scenario) {
     return scenario;
 }
 
+// The faults that end the engine by itself, with status 3.
+Scenario exits(Scenario scenario) {
+    scenario.exit_status = 3;
+    return scenario;
+}
+
 Scenario garble(const std::string& kind, std::string summary) {
     return make("garble-" + kind, std::move(summary), {"--garble-at-ply", Ply, "--garble", kind});
 }
@@ -50,8 +56,10 @@ Scenario claim(const std::string& id, const std::string& kind, std::string summa
 std::vector<Scenario> build_scenarios() {
     std::vector<Scenario> all{
         with_nodes(make("control", "no fault", {})),
-        with_nodes(make("crash", "exits (status 3) instead of answering", {"--crash-at-ply", Ply})),
-        make("crash-after", "answers its move, then exits (status 3)", {"--crash-after-ply", Ply}),
+        with_nodes(
+            exits(make("crash", "exits (status 3) instead of answering", {"--crash-at-ply", Ply}))),
+        exits(make("crash-after", "answers its move, then exits (status 3)",
+                   {"--crash-after-ply", Ply})),
         with_nodes(make("stall", "stops answering for good", {"--stall-at-ply", Ply})),
         with_nodes(make("illegal", "answers the illegal move a1a1", {"--illegal-at-ply", Ply})),
         make("slow", "takes 15 ms per move, three quarters of the increment", {"--delay-ms", "15"}),
@@ -60,7 +68,7 @@ std::vector<Scenario> build_scenarios() {
              {"--flag-at-ply", Ply, "--flag-overrun-ms", "1000"}),
         handshake("no-ok", "never ends the handshake (UCI: no uciok; CECP: done=0 only)"),
         handshake("silent", "ignores the handshake request (uci / protover)"),
-        handshake("exit", "exits (status 3) during the handshake"),
+        exits(handshake("exit", "exits (status 3) during the handshake")),
         handshake("no-ready", "never answers isready / ping"),
         make("handshake-slow", "waits 1 s before answering the handshake",
              {"--handshake-delay-ms", "1000"}),
@@ -69,7 +77,7 @@ std::vector<Scenario> build_scenarios() {
         garble("kxr", "writes standard castling king onto rook (e1h1)"),
         garble("trailing", "adds a word after the move (bestmove X ponder / move X junk)"),
         garble("noeol", "leaves its answer without a line end"),
-        garble("noeol-exit", "leaves its answer without a line end, then exits"),
+        exits(garble("noeol-exit", "leaves its answer without a line end, then exits")),
         flood("valid", "sends 1000 valid info lines before each move"),
         uci_only(flood("badpv", "sends 1000 info lines with an illegal PV before each move")),
         uci_only(flood("multipv", "sends 1000 info lines alternating multipv 1 and 2")),

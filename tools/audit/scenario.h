@@ -31,6 +31,7 @@ struct Scenario {
     bool under_nodes = false;  // also played under a node limit instead of a clock
     bool ponder = false;       // the manager is told to let the engines ponder
     bool chess960 = false;     // Chess960 games
+    int exit_status = 0;       // the status the faulty engine ends with, on quit or by itself
 };
 
 // Every scenario, in report order; the control comes first.
