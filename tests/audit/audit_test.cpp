@@ -222,6 +222,44 @@ TEST(AuditAlways, LoggedExitStatusMustMatchHowTheEngineEnded) {
               std::string::npos);
 }
 
+TEST(AuditRepeat, RunsOfACellAreCountedInItsVerdict) {
+    CellRun flagged;
+    flagged.exit_code = 0;
+    flagged.games = {GameRecord{"faulty", "normal", "0-1", "", "White loses on time"},
+                     GameRecord{"normal", "faulty", "1-0", "", "Black loses on time"}};
+    CellRun normal = flagged;
+    normal.games[0] = GameRecord{"faulty", "normal", "1/2-1/2", "", "Draw by 3-fold repetition"};
+    normal.games[1] = GameRecord{"normal", "faulty", "1/2-1/2", "", "Draw by 3-fold repetition"};
+    const Judgement ok = judge_cell("flood-valid/uci/clock", normal, 12);
+    const Judgement finding = judge_cell("flood-valid/uci/clock", flagged, 12);
+    ASSERT_EQ(finding.verdict, Verdict::Finding);
+    const Judgement combined = combine_runs({ok, finding, ok, finding, ok});
+    EXPECT_EQ(combined.verdict, Verdict::Finding);
+    EXPECT_EQ(combined.runs, 5);
+    EXPECT_EQ(combined.finding_runs, 2);
+    EXPECT_EQ(combined.outcome, "2x lost on time");
+    EXPECT_EQ(combined.problems, finding.problems);
+    EXPECT_TRUE(combined.summary.starts_with("run 2 of 5: ")) << combined.summary;
+
+    const Judgement all_ok = combine_runs({ok, ok, ok});
+    EXPECT_EQ(all_ok.verdict, Verdict::Ok);
+    EXPECT_EQ(all_ok.finding_runs, 0);
+    EXPECT_EQ(all_ok.outcome, "2x drawn by rule (3 of 3)");
+    EXPECT_EQ(combine_runs({ok}).outcome, "2x drawn by rule");
+
+    AuditReport report;
+    report.setup.kind = ManagerKind::Cutechess;
+    CellResult result;
+    result.cell = cell_named("flood-valid/uci/clock");
+    result.expectation = find_expectation(builtin_table(), result.cell);
+    result.judgement = combined;
+    report.cells = {result};
+    const std::string md = markdown_report(report);
+    EXPECT_NE(md.find("| **finding** in 2 of 5: 2x lost on time |"), std::string::npos) << md;
+    EXPECT_NE(md.find("Found in 2 of 5 runs."), std::string::npos) << md;
+    EXPECT_NE(json_report(report).find("\"runs\": 5, \"finding_runs\": 2"), std::string::npos);
+}
+
 TEST(AuditGames, PgnGamesWithCommentsAndAGameCutOff) {
     const std::vector<GameRecord> games = parse_pgn(fixture("cutechess_claim.pgn"));
     ASSERT_EQ(games.size(), 2U);
@@ -481,6 +519,13 @@ TEST_F(AuditRun, WritingManagerIsNotSilentAndItsGameEndsAreTimed) {
     EXPECT_GT(run.game_ends[1] - run.game_ends[0], 0.7);
 }
 
+TEST_F(AuditRun, ManagerThatCannotBeRunIsAFailureToStart) {
+    const CellRun run = run_manager(request("exec /nonexistent/manager"));
+    EXPECT_EQ(run.exit_code, 127);
+    EXPECT_NE(run.failure.find("status 127"), std::string::npos) << run.failure;
+    EXPECT_TRUE(run_manager(request("exit 3")).failure.empty());
+}
+
 TEST_F(AuditRun, ManagerThatRunsOnIsAskedToEndOnceThePgnIsComplete) {
     RunRequest until_stopped = request(
         "printf '[White \"faulty\"]\\n\\n1. e4 1-0\\n\\n[White \"normal\"]\\n\\n1. e4 1-0\\n' "
@@ -518,6 +563,7 @@ TEST(AuditCommandLine, BadInputIsOneLineAndStatus2WithNothingStarted) {
         {"--manager", "custom", "--template", "my-manager --games 2"},
         {"--manager", "xboard", "-j", "0"},
         {"--manager", "fastchess", "--silence", "0"},
+        {"--manager", "fastchess", "--repeat", "-1"},
         {"--manager", "fastchess", "--verdict-margin", "x"},
         {"--manager", "xboard", "--only", "crash/uci/minutes"},
     };
@@ -531,6 +577,28 @@ TEST(AuditCommandLine, BadInputIsOneLineAndStatus2WithNothingStarted) {
         EXPECT_FALSE(fs::exists(out)) << arguments[1];
     }
     fs::remove(text_file);
+}
+
+TEST(AuditCommandLine, ManagerThatCannotStartAndReportThatCannotBeWrittenAreStatus3) {
+    const fs::path out = fs::temp_directory_path() / "pawnlark-audit-not-started";
+    fs::remove_all(out);
+    const support::ProcessResult missing =
+        audit({"--manager", "custom", "--template", "no-such-manager {faulty} {normal} {pgn}",
+               "--engine", PAWNLARK_BINARY, "--only", "crash", "--out", out.string()});
+    EXPECT_EQ(missing.exit_code, 3) << missing.err;
+    EXPECT_NE(missing.err.find("could not be started in 2 cells"), std::string::npos)
+        << missing.err;
+    EXPECT_TRUE(fs::exists(out / "report.json"));
+    fs::remove_all(out);
+
+    // The output directory is a file: nothing can be written under it.
+    std::ofstream(out) << "a file\n";
+    const support::ProcessResult unwritable =
+        audit({"--manager", "custom", "--template", "true {faulty} {normal} {pgn}", "--engine",
+               PAWNLARK_BINARY, "--only", "crash", "--out", out.string()});
+    EXPECT_EQ(unwritable.exit_code, 3) << unwritable.err;
+    EXPECT_EQ(std::count(unwritable.err.begin(), unwritable.err.end(), '\n'), 1) << unwritable.err;
+    fs::remove(out);
 }
 
 TEST(AuditCustom, ScriptedManagerIsAuditedAndItsDefectFound) {

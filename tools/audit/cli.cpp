@@ -144,7 +144,7 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
                                    || option == "--polyglot" || option == "--only" || option == "-j"
                                    || option == "--out" || option == "--wall-limit"
                                    || option == "--silence" || option == "--verdict-margin"
-                                   || option == "--expectations";
+                                   || option == "--repeat" || option == "--expectations";
                 if (known) return usage_error(option + " needs a value");
             }
             return usage_error("unknown argument '" + option + "'");
@@ -175,6 +175,11 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
             if (!seconds)
                 return usage_error("--wall-limit takes seconds from 1 up, not '" + value + "'");
             options.wall_limit_seconds = *seconds;
+        } else if (option == "--repeat") {
+            const std::optional<int> times = positive_number(value);
+            if (!times)
+                return usage_error("--repeat takes a number from 1 up, not '" + value + "'");
+            options.repeat = *times;
         } else if (option == "--silence" || option == "--verdict-margin") {
             const std::optional<int> seconds = positive_number(value);
             if (!seconds)

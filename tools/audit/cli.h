@@ -18,7 +18,7 @@ constexpr std::string_view Usage =
     "                      [--template 'COMMAND {faulty} {normal} {pgn} [{tc}] [{proto}]']\n"
     "                      [--engine PATH] [--polyglot PATH] [--only PATTERN,...] [--list]\n"
     "                      [-j N] [--out DIR] [--wall-limit SECONDS] [--silence SECONDS]\n"
-    "                      [--verdict-margin SECONDS] [--expectations FILE]\n";
+    "                      [--verdict-margin SECONDS] [--repeat N] [--expectations FILE]\n";
 
 struct Options {
     Setup setup;
@@ -26,6 +26,7 @@ struct Options {
     bool list = false;              // print the cells and their expectations, run nothing
     bool help = false;
     int jobs = 2;
+    int repeat = 1;                   // runs of each cell
     std::string out_directory;        // default: audit-KIND in the working directory
     int wall_limit_seconds = 0;       // default: by kind
     int silence_seconds = 20;         // a manager silent this long while no game ends is hung

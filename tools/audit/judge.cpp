@@ -338,10 +338,53 @@ Judgement judge(const Expectation& expectation, const CellRun& run, const Yardst
     judgement.outcome = outcome;
     if (!problems.empty()) {
         judgement.verdict = Verdict::Finding;
+        judgement.finding_runs = 1;
     } else {
         judgement.verdict = expectation.stance == Stance::Open ? Verdict::Open : Verdict::Ok;
     }
     return judgement;
+}
+
+Judgement combine_runs(const std::vector<Judgement>& runs) {
+    if (runs.size() <= 1) return runs.empty() ? Judgement{} : runs.front();
+    const std::string of = " of " + std::to_string(runs.size());
+    std::vector<const Judgement*> findings;
+    for (const Judgement& run : runs) {
+        if (run.verdict == Verdict::Finding) findings.push_back(&run);
+    }
+    Judgement combined = findings.empty() ? runs.front() : *findings.front();
+    combined.runs = static_cast<int>(runs.size());
+    combined.finding_runs = static_cast<int>(findings.size());
+    if (!findings.empty()) {
+        combined.problems.clear();
+        for (const Judgement* finding : findings) {
+            for (const std::string& problem : finding->problems) {
+                if (std::find(combined.problems.begin(), combined.problems.end(), problem)
+                    == combined.problems.end()) {
+                    combined.problems.push_back(problem);
+                }
+            }
+        }
+        combined.summary = "run " + std::to_string(findings.front() - runs.data() + 1) + of + ": "
+                           + findings.front()->summary;
+        return combined;
+    }
+    std::vector<std::pair<std::string, int>> outcomes;
+    for (const Judgement& run : runs) {
+        auto same = std::find_if(outcomes.begin(), outcomes.end(),
+                                 [&](const auto& seen) { return seen.first == run.outcome; });
+        if (same == outcomes.end()) {
+            outcomes.emplace_back(run.outcome, 1);
+        } else {
+            ++same->second;
+        }
+    }
+    combined.outcome.clear();
+    for (const auto& [outcome, times] : outcomes) {
+        combined.outcome += (combined.outcome.empty() ? "" : "; ") + outcome + " ("
+                            + std::to_string(times) + of + ")";
+    }
+    return combined;
 }
 
 }  // namespace pawnlark::audit

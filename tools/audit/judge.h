@@ -39,6 +39,8 @@ struct Judgement {
     std::vector<std::string> problems;  // one sentence each; none unless a finding
     std::string summary;                // what happened, in one line
     std::string outcome;                // the same, in a few words for the matrix
+    int runs = 1;                       // how often the cell ran (--repeat)
+    int finding_runs = 0;               // how many of those runs found something
 };
 
 // Whether the faulty engine had White, from the players' names ("faulty", else the one that
@@ -62,5 +64,10 @@ struct Yardsticks {
 };
 
 Judgement judge(const Expectation& expectation, const CellRun& run, const Yardsticks& yardsticks);
+
+// One judgement for a cell run several times: a finding when any run found one, with the
+// problems of those runs and the outcome of the first; else the verdict they share, with each
+// outcome counted ("2x lost on time (4 of 5); ...").
+Judgement combine_runs(const std::vector<Judgement>& runs);
 
 }  // namespace pawnlark::audit

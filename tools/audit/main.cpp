@@ -30,10 +30,17 @@ using namespace pawnlark::audit;
 using Clock = std::chrono::steady_clock;
 
 constexpr int UsageStatus = 2;
+// The audit could not do its work: its report cannot be written, or a manager could not start.
+constexpr int RunFailureStatus = 3;
 
 int usage_failure(const std::string& text) {
     std::cerr << "pawnlark-audit: " << text << "\n";
     return UsageStatus;
+}
+
+int run_failure(const std::string& text) {
+    std::cerr << "pawnlark-audit: " << text << "\n";
+    return RunFailureStatus;
 }
 
 std::string read_file(const std::string& path) {
@@ -103,11 +110,12 @@ std::string directory_name(const Cell& cell) {
     return name;
 }
 
-CellResult run_cell(const Options& options, const Cell& cell, int slot, int index) {
+CellResult run_cell(const Options& options, const Cell& cell, int slot, int index, int repeat) {
     const Setup& setup = options.setup;
     CellResult result;
     result.cell = cell;
     result.directory = options.out_directory + "/cells/" + directory_name(cell);
+    if (options.repeat > 1) result.directory += "/run-" + std::to_string(repeat + 1);
     std::error_code error;
     fs::remove_all(result.directory, error);
     fs::create_directories(result.directory, error);
@@ -149,6 +157,64 @@ Yardsticks yardsticks(const Options& options, const std::vector<CellResult>& res
     }
     yardsticks.faulty_exit_status = cell.scenario->exit_status;
     return yardsticks;
+}
+
+// Every run of every cell (each cell `repeat` times, one after the other in the list), each
+// judged by itself; `jobs` at a time.
+std::vector<CellResult> run_all(const Options& options, const std::vector<Cell>& cells,
+                                const std::vector<Expectation>& table, int jobs) {
+    const std::size_t total = cells.size() * static_cast<std::size_t>(options.repeat);
+    std::vector<CellResult> results(total);
+    std::atomic<std::size_t> next{0};
+    Progress progress(total);
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(jobs));
+    std::atomic<int> running{jobs};
+    for (int slot = 0; slot < jobs; ++slot) {
+        workers.emplace_back([&, slot] {
+            for (std::size_t i = next++; i < total; i = next++) {
+                const Cell& cell = cells[i / static_cast<std::size_t>(options.repeat)];
+                const int repeat = static_cast<int>(i % static_cast<std::size_t>(options.repeat));
+                results[i] = run_cell(options, cell, slot, static_cast<int>(i), repeat);
+                results[i].expectation = find_expectation(table, cell);
+                results[i].judgement =
+                    judge(*results[i].expectation, results[i].run, yardsticks(options, {}, cell));
+                progress.finished(results[i]);
+            }
+            --running;
+        });
+    }
+    while (running > 0) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        progress.tick();
+    }
+    for (std::thread& worker : workers) worker.join();
+    return results;
+}
+
+// One result per cell: each run judged again now that the control's wall time is known, then
+// the runs' judgements combined. The run shown is the first that found something, else the
+// first.
+std::vector<CellResult> combine(const Options& options, std::vector<CellResult> runs) {
+    std::vector<CellResult> cells;
+    const auto repeat = static_cast<std::size_t>(options.repeat);
+    for (std::size_t first = 0; first < runs.size(); first += repeat) {
+        std::vector<Judgement> judgements;
+        std::size_t shown = first;
+        for (std::size_t i = first; i < first + repeat; ++i) {
+            CellResult& run = runs[i];
+            run.judgement = judge(*run.expectation, run.run, yardsticks(options, runs, run.cell));
+            judgements.push_back(run.judgement);
+            if (run.judgement.verdict == Verdict::Finding
+                && runs[shown].judgement.verdict != Verdict::Finding) {
+                shown = i;
+            }
+        }
+        CellResult result = std::move(runs[shown]);
+        result.judgement = combine_runs(judgements);
+        cells.push_back(std::move(result));
+    }
+    return cells;
 }
 
 int list_cells(const std::vector<Cell>& cells, const std::vector<Expectation>& table) {
@@ -206,59 +272,38 @@ int audit(int argc, char** argv) {
     }
     fs::create_directories(options.out_directory, error);
     if (error)
-        return usage_failure("cannot create " + options.out_directory + ": " + error.message());
+        return run_failure("cannot create " + options.out_directory + ": " + error.message());
 
     const Clock::time_point start = Clock::now();
-    std::vector<CellResult> results(cells.size());
-    std::atomic<std::size_t> next{0};
-    Progress progress(cells.size());
-    const int jobs = std::min<int>(options.jobs, static_cast<int>(cells.size()));
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(jobs));
-    std::atomic<int> running{jobs};
-    for (int slot = 0; slot < jobs; ++slot) {
-        workers.emplace_back([&, slot] {
-            for (std::size_t i = next++; i < cells.size(); i = next++) {
-                results[i] = run_cell(options, cells[i], slot, static_cast<int>(i));
-                results[i].expectation = find_expectation(table.value(), cells[i]);
-                const Yardsticks first = yardsticks(options, {}, cells[i]);
-                results[i].judgement = judge(*results[i].expectation, results[i].run, first);
-                progress.finished(results[i]);
-            }
-            --running;
-        });
-    }
-    while (running > 0) {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-        progress.tick();
-    }
-    for (std::thread& worker : workers) worker.join();
+    const int jobs = std::min<int>(options.jobs, static_cast<int>(cells.size()) * options.repeat);
+    std::vector<CellResult> runs = run_all(options, cells, table.value(), jobs);
     std::cerr << "\n";
 
-    // Wall times are judged against the control cells, known only now.
     AuditReport report;
     report.setup = options.setup;
     report.jobs = jobs;
+    report.repeat = options.repeat;
     report.wall_seconds = seconds_since(start);
-    for (CellResult& result : results) {
-        result.judgement =
-            judge(*result.expectation, result.run, yardsticks(options, results, result.cell));
-    }
-    report.cells = std::move(results);
+    report.cells = combine(options, std::move(runs));
 
     const std::string markdown_path = options.out_directory + "/report.md";
     const std::string json_path = options.out_directory + "/report.json";
     if (!write_file(markdown_path, markdown_report(report))
         || !write_file(json_path, json_report(report))) {
-        std::cerr << "pawnlark-audit: cannot write the report in " << options.out_directory << "\n";
-        return UsageStatus;
+        return run_failure("cannot write the report in " + options.out_directory);
     }
     int findings = 0;
+    int not_started = 0;
     for (const CellResult& result : report.cells) {
         findings += result.judgement.verdict == Verdict::Finding;
+        not_started += !result.run.failure.empty();
     }
     std::cerr << report.cells.size() << " cells in " << duration_text(report.wall_seconds) << ": "
               << findings << " findings. Report: " << markdown_path << ", " << json_path << "\n";
+    if (not_started > 0) {
+        return run_failure("the manager could not be started in " + std::to_string(not_started)
+                           + " cells (see the report)");
+    }
     return findings == 0 ? 0 : 1;
 }
 

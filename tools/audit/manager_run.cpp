@@ -25,6 +25,9 @@ constexpr milliseconds Tick{200};
 constexpr milliseconds EngineGrace{3000};
 // How long a manager asked to stop may take to end its engines and itself.
 constexpr milliseconds StopGrace{10000};
+// A program that could not be run (a failed exec, a library missing, a shell's unknown
+// command) ends with this status.
+constexpr int ExecFailedStatus = 127;
 
 std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -223,6 +226,11 @@ CellRun run_manager(const RunRequest& request) {
     if (exit && !run.hung) {
         run.exit_code = exit->exit_code;
         run.signal = exit->signal;
+        if (run.exit_code == ExecFailedStatus && watch.game_ends().empty()) {
+            run.failure =
+                "it exited with status 127, which a failed exec or a shell's missing "
+                "command gives";
+        }
         const Clock::time_point grace_end = Clock::now() + EngineGrace;
         std::vector<MarkedProcess> engines = marked_engines(entry, request.engine_programs);
         while (!engines.empty() && Clock::now() < grace_end) {

@@ -50,6 +50,16 @@ std::string verdict_mark(Verdict verdict) {
     return "open";
 }
 
+// "**finding** in 2 of 5" when the cell ran more than once.
+std::string verdict_text(const Judgement& judgement) {
+    std::string text = verdict_mark(judgement.verdict);
+    if (judgement.verdict == Verdict::Finding && judgement.runs > 1) {
+        text += " in " + std::to_string(judgement.finding_runs) + " of "
+                + std::to_string(judgement.runs);
+    }
+    return text;
+}
+
 int count(const AuditReport& report, Verdict verdict) {
     int n = 0;
     for (const CellResult& result : report.cells) n += result.judgement.verdict == verdict;
@@ -160,7 +170,7 @@ std::string markdown_report(const AuditReport& report) {
                 continue;
             }
             any = true;
-            row += " " + verdict_mark(result->judgement.verdict) + ": "
+            row += " " + verdict_text(result->judgement) + ": "
                    + table_text(result->judgement.outcome) + " |";
         }
         if (any) md += row + "\n";
@@ -171,6 +181,10 @@ std::string markdown_report(const AuditReport& report) {
     for (const CellResult& result : report.cells) {
         if (result.judgement.verdict != Verdict::Finding) continue;
         md += "\n### " + result.cell.id() + "\n\n";
+        if (result.judgement.runs > 1) {
+            md += "Found in " + std::to_string(result.judgement.finding_runs) + " of "
+                  + std::to_string(result.judgement.runs) + " runs. ";
+        }
         md += "The faulty engine " + result.cell.scenario->summary + ". ";
         if (result.expectation != nullptr) md += "Expected: " + result.expectation->reason;
         md += "\n\n";
@@ -216,6 +230,8 @@ std::string json_report(const AuditReport& report) {
               + ", \"protocol\": " + json_string(std::string(name_of(result.cell.protocol)))
               + ", \"limit\": " + json_string(std::string(name_of(result.cell.limit))) + ",\n";
         js += "     \"verdict\": " + json_string(std::string(name_of(result.judgement.verdict)))
+              + ", \"runs\": " + std::to_string(result.judgement.runs)
+              + ", \"finding_runs\": " + std::to_string(result.judgement.finding_runs)
               + ", \"problems\": " + json_strings(result.judgement.problems) + ",\n";
         js += "     \"summary\": " + json_string(result.judgement.summary) + ",\n";
         js += "     \"expected\": "

@@ -26,6 +26,7 @@ struct AuditReport {
     std::vector<CellResult> cells;
     double wall_seconds = 0;
     int jobs = 1;
+    int repeat = 1;  // runs of each cell
 };
 
 std::string markdown_report(const AuditReport& report);
