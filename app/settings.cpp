@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/faults/chaos.h"
+#include "app/faults/answer_plan.h"
 #include "app/faults/fault_catalogue.h"
 #include "app/faults/option_rule.h"
 #include "velloran/text.h"

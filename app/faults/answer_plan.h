@@ -30,6 +30,13 @@ enum class AnswerShape : std::uint8_t {
     ClaimWin,    // the claim claim-win, instead of the move
 };
 
+// A dialect as the faults see it.
+enum class DialectMode : std::uint8_t {
+    Uci,
+    Cecp,
+    CecpStandard,  // CECP with --cecp-standard
+};
+
 // Which faults of the answer a dialect honours.
 struct DialectFaults {
     bool honours_stall_and_illegal = false;
@@ -70,5 +77,71 @@ AnswerPlan plan_answer(const FaultSettings& faults, const DialectFaults& dialect
 
 // The plan in words, for tests and debugging: "spend 5, answer move", "crash", "spend 5, stall".
 std::string describe(const AnswerPlan& plan);
+
+// Chaos: faults at random but reproducible moments (--chaos).
+
+// A fault that chaos can fire.
+enum class ChaosFault : std::uint8_t {
+    Crash,
+    CrashAfter,
+    Stall,
+    Illegal,
+    Flag,  // lose on time
+    GarbleEmpty,
+    GarbleNull,
+    GarbleKxr,
+    GarbleTrailing,
+    GarbleNoEol,
+    GarbleNoEolExit,
+    Flood,
+    PonderPremature,  // answer "go ponder" at once
+    HandshakeNoOk,
+    HandshakeSilent,
+    HandshakeExit,
+    HandshakeNoReady,
+};
+
+// The name of a chaos fault, as --chaos-faults takes it: "crash", "garble-noeol", ...
+std::string_view chaos_name(ChaosFault fault);
+// The chaos faults named in a comma-separated list, a bit per fault; absent when a name is
+// unknown or the list is empty.
+std::optional<std::uint32_t> read_chaos_faults(std::string_view list);
+
+// Where chaos may strike.
+enum class ChaosMoment : std::uint8_t {
+    Search,     // a search request that counts a ply
+    Ponder,     // a "go ponder"
+    Handshake,  // "uci" or "protover"
+};
+
+// The place of one moment in a run: how many games the front end has started ("ucinewgame",
+// "new") and the ply.
+struct ChaosPlace {
+    std::uint32_t game = 0;
+    std::uint32_t ply = 0;
+};
+
+// The fault chaos fires at one moment, if any: with probability per-mille/1000, one of the
+// faults of the catalogue (or of --chaos-faults) that the dialect honours at that moment. A
+// pure function of the seed and the place: the run's generator is never drawn from.
+std::optional<ChaosFault> chaos_at(const ChaosSettings& chaos, std::uint64_t run_seed,
+                                   DialectMode mode, ChaosMoment moment, ChaosPlace place);
+
+// The faults of one moment with the chaos fault firing at its ply, and nothing else changed.
+FaultSettings with_chaos(FaultSettings faults, ChaosFault fault, std::uint32_t ply);
+
+// A search request's plan under chaos: the fault chaos fires at the request's place, if any,
+// joins the command line's for that request alone.
+struct ChaosPlan {
+    AnswerPlan plan;
+    std::optional<ChaosFault> chaos;
+};
+ChaosPlan plan_answer_with_chaos(const FaultSettings& faults, DialectMode mode,
+                                 const AnswerRequest& request, ChaosPlace place,
+                                 std::uint64_t run_seed);
+
+// The line chaos writes to standard error before the fault acts: "pawnlark: chaos: stall at
+// ply 23".
+std::string chaos_note(ChaosFault fault, std::uint32_t ply);
 
 }  // namespace pawnlark

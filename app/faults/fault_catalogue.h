@@ -37,13 +37,6 @@ enum class HonouredIn : std::uint8_t {
     Uci,
 };
 
-// A dialect as the faults see it.
-enum class DialectMode : std::uint8_t {
-    Uci,
-    Cecp,
-    CecpStandard,  // CECP with --cecp-standard
-};
-
 using FaultOption = OptionRule<FaultSettings>;
 
 // For a fault that acts outside the answer to a search request: the handshake, quitting,

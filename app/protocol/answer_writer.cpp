@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/faults/chaos.h"
+#include "app/faults/answer_plan.h"
 #include "app/faults/info_quirks.h"
 #include "app/protocol/searcher.h"
 
@@ -40,35 +40,21 @@ std::vector<std::string> move_lines(Dialect& dialect, const velloran::Game& game
     return lines;
 }
 
-// The faults of one request when chaos fires one there, announced on standard error first;
-// absent when the command line's hold.
-std::optional<FaultSettings> chaos_faults(const AnswerContext& context, DialectMode mode,
-                                          const SearchRequest& request) {
-    const auto fault = chaos_at(context.settings.chaos, context.settings.seed, mode,
-                                ChaosMoment::Search, {request.game, request.ply});
-    if (!fault) return std::nullopt;
-    context.system.note(chaos_note(*fault, request.ply));
-    return with_chaos(context.settings, *fault, request.ply);
-}
-
 // Spends the request's time and takes the move into the answer; how the loop goes on when the
 // search ended without owing one.
 std::optional<LoopControl> spend(const AnswerContext& context, Dialect& dialect,
                                  const velloran::Game& game, const SearchRequest& request,
                                  const AnswerPlan& plan, bool chaos_fired, FinalAnswer& answer) {
-    const SearchOutcome outcome = context.searcher.search(context, dialect, game, request, plan);
+    // A fault that chaos fired in place of the move still takes the move's draws, so that every
+    // later move is the one played without chaos.
+    const SearchOutcome outcome = context.searcher.search(context, dialect, game, request, plan,
+                                                          plan.names_move() || chaos_fired);
     if (outcome.without_answer) return outcome.without_answer;
     answer.choice = outcome.choice;
     if (outcome.report_time_ms) {
         const auto nodes =
             static_cast<std::uint32_t>(game.board().legal_piece_moves().move_count());
         answer.report = FinalAnswer::Stamp{nodes, *outcome.report_time_ms};
-    }
-    // A fault that chaos fired in place of the move still takes the move's draws, so that every
-    // later move is the one played without chaos.
-    if (chaos_fired && !plan.names_move()) {
-        static_cast<void>(
-            choose_move(game, context.generator, context.settings.random, context.options.noise));
     }
     return std::nullopt;
 }
@@ -112,12 +98,14 @@ void write_final_answer(const AnswerContext& context, Dialect& dialect, const ve
 
 LoopControl answer_search(const AnswerContext& context, Dialect& dialect,
                           const velloran::Game& game, const SearchRequest& request) {
-    const std::optional<FaultSettings> chaos = chaos_faults(context, dialect.fault_mode(), request);
-    const bool chaos_fired = chaos.has_value();
-    const FaultSettings& faults = chaos ? *chaos : context.settings;
-    const AnswerPlan plan =
-        plan_answer(faults, dialect_faults(dialect.fault_mode()),
-                    {request.ply, request.own_time_ms, context.searcher.thinks()});
+    const ChaosPlan planned =
+        plan_answer_with_chaos(context.settings, dialect.fault_mode(),
+                               {request.ply, request.own_time_ms, context.searcher.thinks()},
+                               {request.game, request.ply}, context.settings.seed);
+    // Chaos says what it fires before the fault acts.
+    if (planned.chaos) context.system.note(chaos_note(*planned.chaos, request.ply));
+    const bool chaos_fired = planned.chaos.has_value();
+    const AnswerPlan& plan = planned.plan;
     FinalAnswer answer{.shape = plan.shape,
                        .choice = std::nullopt,
                        .report = std::nullopt,

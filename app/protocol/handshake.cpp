@@ -1,6 +1,6 @@
 #include "app/protocol/handshake.h"
 
-#include "app/faults/chaos.h"
+#include "app/faults/answer_plan.h"
 
 namespace pawnlark {
 namespace {

@@ -26,13 +26,13 @@ ThinkingSearch make_search(const AnswerContext& context, const velloran::Game& g
 
 SearchOutcome InstantSearcher::search(const AnswerContext& context, Dialect&,
                                       const velloran::Game& game, const SearchRequest&,
-                                      const AnswerPlan& plan) {
+                                      const AnswerPlan& plan, bool draws_move) {
     if (plan.pause_ms > 0) context.system.sleep_ms(plan.pause_ms);
     SearchOutcome outcome;
     // The time reported is the pause, not a measurement, so replies stay byte-for-byte
     // reproducible.
     outcome.report_time_ms = plan.pause_ms;
-    if (plan.names_move()) {
+    if (draws_move) {
         outcome.choice =
             choose_move(game, context.generator, context.settings.random, context.options.noise);
     }
@@ -50,9 +50,9 @@ LoopControl InstantSearcher::analyze(const AnswerContext&, Dialect&, const vello
 
 SearchOutcome ThinkingSearcher::search(const AnswerContext& context, Dialect& dialect,
                                        const velloran::Game& game, const SearchRequest& request,
-                                       const AnswerPlan& plan) {
+                                       const AnswerPlan& plan, bool draws_move) {
     std::vector<MoveChoice> ranked;
-    if (plan.names_move()) {
+    if (draws_move) {
         ranked =
             rank_moves(game, context.generator, context.settings.random, context.options.noise);
     } else {
@@ -61,7 +61,7 @@ SearchOutcome ThinkingSearcher::search(const AnswerContext& context, Dialect& di
     ranked = restrict_to(std::move(ranked), request.limits.search_moves);
     SearchOutcome outcome;
     if (ranked.empty()) return outcome;
-    if (plan.names_move()) outcome.choice = ranked.front();
+    if (draws_move) outcome.choice = ranked.front();
     ThinkingSearch search = make_search(context, game, std::move(ranked));
     // A flag fall thinks past the own time instead of within the budget.
     const std::optional<std::uint64_t> deadline =

@@ -30,11 +30,11 @@ public:
     virtual ~Searcher() = default;
     // Whether it thinks: then the engine offers the search options and CECP's analysis.
     virtual bool thinks() const = 0;
-    // Spends a search request's time as its plan says, and chooses the move when the answer
-    // names one.
+    // Spends a search request's time as its plan says, and chooses the move, drawing from the
+    // run's generator, when `draws_move`.
     virtual SearchOutcome search(const AnswerContext& context, Dialect& dialect,
                                  const velloran::Game& game, const SearchRequest& request,
-                                 const AnswerPlan& plan) = 0;
+                                 const AnswerPlan& plan, bool draws_move) = 0;
     // A search that waits for "stop" or "ponderhit" ("go infinite", "go ponder"): true when it
     // is left pending for the command to answer; else it has been answered, and the control
     // says how the loop goes on.
@@ -55,7 +55,8 @@ class InstantSearcher final : public Searcher {
 public:
     bool thinks() const override { return false; }
     SearchOutcome search(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
-                         const SearchRequest& request, const AnswerPlan& plan) override;
+                         const SearchRequest& request, const AnswerPlan& plan,
+                         bool draws_move) override;
     Pending pending(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
                     const ThinkLimits& limits, bool ponder) override;
     LoopControl analyze(const AnswerContext& context, Dialect& dialect,
@@ -69,7 +70,8 @@ public:
     ThinkingSearcher(WatchedInput& input, const Clock& clock) : input_(input), clock_(clock) {}
     bool thinks() const override { return true; }
     SearchOutcome search(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
-                         const SearchRequest& request, const AnswerPlan& plan) override;
+                         const SearchRequest& request, const AnswerPlan& plan,
+                         bool draws_move) override;
     Pending pending(const AnswerContext& context, Dialect& dialect, const velloran::Game& game,
                     const ThinkLimits& limits, bool ponder) override;
     LoopControl analyze(const AnswerContext& context, Dialect& dialect,

@@ -29,8 +29,11 @@ ThinkLimits cecp_limits(const CecpState& state);
 // The engine's own clock for a flag fall: the last "time", in milliseconds.
 std::optional<std::uint64_t> cecp_own_time_ms(const CecpState& state);
 
-// Options (options.cpp). The option items of the feature line: Noise alone, or with --options
-// full the catalogue.
+// Features (features.cpp): "protover" answered with the feature line, "ping" with "pong N", and
+// the options. The option items of the feature line: Noise alone, or with --options full the
+// catalogue.
+LoopControl cecp_protover(CecpSession& session, const Command& command);
+LoopControl cecp_ping(CecpSession& session, const Command& command);
 std::string xboard_option_features(const ProtocolSettings& settings);
 // "option NAME[=VALUE]": with --options full read against the catalogue, a refused option
 // answered "Error (bad option): ..." and nothing changed; without it, ignored.

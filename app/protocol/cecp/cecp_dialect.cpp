@@ -10,48 +10,7 @@ using velloran::Color;
 using velloran::Game;
 using velloran::Move;
 
-bool is_castling(const Game& game, Move move) {
-    const auto& board = game.board();
-    return board.piece_at(move.from) == velloran::Piece::King
-           && board.color_at(move.to) == board.side_to_move();
-}
-
 }  // namespace
-
-// Standard xboard managers send Chess960 castling as O-O / O-O-O whatever san says, and read
-// it back the same way.
-std::string cecp_move_text(const CecpSession& session, Move move) {
-    const Game& game = session.state.game;
-    if (session.settings.cecp_standard && game.chess960() && is_castling(game, move)) {
-        return move.to > move.from ? "O-O" : "O-O-O";
-    }
-    return game.move_text(move);
-}
-
-std::optional<Move> read_cecp_move(const CecpSession& session, std::string_view text) {
-    const Game& game = session.state.game;
-    if (session.settings.cecp_standard && (text == "O-O" || text == "O-O-O")) {
-        for (const Move move : game.legal_moves()) {
-            if (is_castling(game, move) && (move.to > move.from) == (text == "O-O")) return move;
-        }
-        return std::nullopt;
-    }
-    const auto move = game.parse_move(text);
-    return move.has_value() ? std::optional(move.value()) : std::nullopt;
-}
-
-std::optional<std::string> game_end(const CecpSession& session) {
-    if (!session.settings.cecp_standard) return std::nullopt;
-    switch (session.state.game.status()) {
-        case velloran::GameStatus::Checkmate:
-            return session.state.game.board().side_to_move() == Color::Black ? "1-0 {White mates}"
-                                                                             : "0-1 {Black mates}";
-        case velloran::GameStatus::Stalemate:
-            return "1/2-1/2 {Stalemate}";
-        default:
-            return std::nullopt;
-    }
-}
 
 CecpDialect::CecpDialect(CecpSession& session)
     : session_(session), pending_replies_(session.settings.info_quirk) {}

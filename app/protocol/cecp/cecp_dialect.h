@@ -12,14 +12,6 @@ namespace pawnlark {
 
 struct CecpSession;
 
-// A move of the current game as the engine writes it: in standard play Chess960 castling is
-// O-O or O-O-O.
-std::string cecp_move_text(const CecpSession& session, velloran::Move move);
-// A move text of the manager's read in the current game; O-O and O-O-O in standard play.
-std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::string_view text);
-// In standard play, the result line of a game that has just ended.
-std::optional<std::string> game_end(const CecpSession& session);
-
 // The replies CECP gives to the UCI words it understands for a pending search ("go infinite",
 // then "stop" or "ponderhit"): UCI's own, so that the same script drives both dialects.
 class CecpPendingReplies final : public Dialect {

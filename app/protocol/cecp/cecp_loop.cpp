@@ -18,6 +18,52 @@ namespace {
 
 using velloran::Color;
 using velloran::Game;
+using velloran::Move;
+
+bool is_castling(const Game& game, Move move) {
+    const auto& board = game.board();
+    return board.piece_at(move.from) == velloran::Piece::King
+           && board.color_at(move.to) == board.side_to_move();
+}
+
+}  // namespace
+
+// Standard xboard managers send Chess960 castling as O-O / O-O-O whatever san says, and read
+// it back the same way.
+std::string cecp_move_text(const CecpSession& session, Move move) {
+    const Game& game = session.state.game;
+    if (session.settings.cecp_standard && game.chess960() && is_castling(game, move)) {
+        return move.to > move.from ? "O-O" : "O-O-O";
+    }
+    return game.move_text(move);
+}
+
+std::optional<Move> read_cecp_move(const CecpSession& session, std::string_view text) {
+    const Game& game = session.state.game;
+    if (session.settings.cecp_standard && (text == "O-O" || text == "O-O-O")) {
+        for (const Move move : game.legal_moves()) {
+            if (is_castling(game, move) && (move.to > move.from) == (text == "O-O")) return move;
+        }
+        return std::nullopt;
+    }
+    const auto move = game.parse_move(text);
+    return move.has_value() ? std::optional(move.value()) : std::nullopt;
+}
+
+std::optional<std::string> game_end(const CecpSession& session) {
+    if (!session.settings.cecp_standard) return std::nullopt;
+    switch (session.state.game.status()) {
+        case velloran::GameStatus::Checkmate:
+            return session.state.game.board().side_to_move() == Color::Black ? "1-0 {White mates}"
+                                                                             : "0-1 {Black mates}";
+        case velloran::GameStatus::Stalemate:
+            return "1/2-1/2 {Stalemate}";
+        default:
+            return std::nullopt;
+    }
+}
+
+namespace {
 
 // The engine's move, asked for by "go" or, in standard play, due after the opponent's move.
 LoopControl engine_move(CecpSession& session) {
@@ -26,34 +72,6 @@ LoopControl engine_move(CecpSession& session) {
     CecpDialect dialect(session);
     return answer_search(session.answer_context(), dialect, state.game,
                          {state.games, state.ply, cecp_own_time_ms(state), cecp_limits(state)});
-}
-
-LoopControl cecp_protover(CecpSession& session, const Command&) {
-    const ProtocolSettings& settings = session.settings;
-    // The name goes in as it is, unescaped, like the rest of the line.
-    const std::string features =
-        "feature ping=1 setboard=1 usermove=1 san=0 sigint=0 sigterm=0 myname=\"" + settings.name
-        + "\" variants=\"normal,fischerandom\" " + xboard_option_features(settings)
-        + (settings.cecp_standard ? " playother=1 colors=0" : "")
-        + (session.searcher.thinks() ? " analyze=1" : "")
-        + (settings.options == OptionsMode::Echo ? " debug=1" : "");
-    const HandshakeText text{
-        .opening = {},
-        .body = {},
-        .closing = [&features](bool completes) -> std::optional<std::string> {
-            return features + (completes ? " done=1" : " done=0");
-        },
-    };
-    return answer_handshake(settings, CecpDialect(session).fault_mode(), session.out,
-                            session.system, text);
-}
-
-LoopControl cecp_ping(CecpSession& session, const Command& command) {
-    if (!command.word_at(1).empty()) {
-        answer_readiness(session.settings, CecpDialect(session).fault_mode(), session.out,
-                         "pong " + std::string(command.word_at(1)));
-    }
-    return LoopControl::Continue;
 }
 
 LoopControl cecp_new(CecpSession& session, const Command&) {

@@ -50,6 +50,14 @@ struct CecpSession : Session<CecpState> {};
 
 using CecpHandler = LoopControl (*)(CecpSession&, const Command&);
 
+// A move of the current game as the engine writes it: in standard play Chess960 castling is
+// O-O or O-O-O.
+std::string cecp_move_text(const CecpSession& session, velloran::Move move);
+// A move text of the manager's read in the current game; O-O and O-O-O in standard play.
+std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::string_view text);
+// In standard play, the result line of a game that has just ended.
+std::optional<std::string> game_end(const CecpSession& session);
+
 // Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
 // and unknown words are ignored without a reply.
 LoopControl handle_cecp_line(CecpSession& session, const Command& command);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/engine/move_choice.h"
-#include "app/faults/chaos.h"
+#include "app/faults/answer_plan.h"
 #include "app/faults/misbehaviour.h"
 #include "app/protocol/answer_writer.h"
 #include "app/protocol/searcher.h"
@@ -18,36 +18,71 @@
 namespace pawnlark {
 namespace {
 
-std::optional<std::uint64_t> number_after(const Command& command, std::string_view word) {
-    const auto value = command.value_after(word);
-    return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
-}
+// The words of "go" that take a value, and the two that stand alone.
+constexpr std::array<std::string_view, 9> ValueWords{"movetime",  "wtime", "btime", "winc", "binc",
+                                                     "movestogo", "depth", "mate",  "nodes"};
+enum class ValueWord : std::uint8_t {
+    MoveTime,
+    WTime,
+    BTime,
+    WInc,
+    BInc,
+    MovesToGo,
+    Depth,
+    Mate,
+    Nodes
+};
 
-// The engine's own clock for a flag fall: the move time, else the mover's remaining time.
-std::optional<std::uint64_t> own_time_ms(const Command& command, const velloran::Game& game) {
-    const auto value_after = [&](std::string_view word) -> std::optional<std::uint64_t> {
-        const auto value = command.value_after(word);
+// The words of a "go" in one pass: each value word takes the word after its first appearance
+// among the arguments.
+struct GoWords {
+    std::array<std::optional<std::string_view>, ValueWords.size()> values;
+    bool infinite = false;
+    bool ponder = false;
+
+    explicit GoWords(const Command& go) {
+        std::array<bool, ValueWords.size()> seen{};
+        const velloran::Words words = go.words();
+        auto word = words.begin();
+        if (word == words.end()) return;
+        for (++word; word != words.end(); ++word) {
+            infinite = infinite || *word == "infinite";
+            ponder = ponder || *word == "ponder";
+            const auto key = std::find(ValueWords.begin(), ValueWords.end(), *word);
+            const auto index = static_cast<std::size_t>(key - ValueWords.begin());
+            if (key == ValueWords.end() || seen[index]) continue;
+            seen[index] = true;
+            const auto next = std::next(word);
+            if (next != words.end()) values[index] = *next;
+        }
+    }
+
+    std::optional<std::uint64_t> number(ValueWord word) const {
+        const auto value = values[static_cast<std::size_t>(word)];
         return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
-    };
-    if (const auto movetime = value_after("movetime")) return movetime;
-    return value_after(game.board().side_to_move() == velloran::Color::White ? "wtime" : "btime");
-}
+    }
+};
 
 // The legal moves listed after "searchmoves", up to the next word of "go"; unreadable and
 // illegal ones are skipped.
 std::vector<velloran::Move> read_search_moves(const Command& go, const velloran::Game& game) {
-    constexpr std::array<std::string_view, 11> GoWords{"ponder", "wtime",     "btime",   "winc",
-                                                       "binc",   "movestogo", "depth",   "nodes",
-                                                       "mate",   "movetime",  "infinite"};
     std::vector<velloran::Move> moves;
     const velloran::Words words = go.words();
     auto word = std::find(words.begin(), words.end(), "searchmoves");
     if (word == words.end()) return moves;
     for (++word; word != words.end(); ++word) {
-        if (std::find(GoWords.begin(), GoWords.end(), *word) != GoWords.end()) break;
+        const bool go_word =
+            *word == "ponder" || *word == "infinite"
+            || std::find(ValueWords.begin(), ValueWords.end(), *word) != ValueWords.end();
+        if (go_word) break;
         if (const auto move = game.parse_move(*word)) moves.push_back(move.value());
     }
     return moves;
+}
+
+// The engine's own clock for a flag fall: the move time, else the mover's remaining time.
+std::optional<std::uint64_t> own_time_ms(const ThinkLimits& limits) {
+    return limits.movetime_ms ? limits.movetime_ms : limits.remaining_ms;
 }
 
 // Whether "go ponder" is answered at once: --ponder-premature-at-ply, or chaos.
@@ -67,8 +102,8 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     UciDialect dialect(session);
     ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
     limits.search_moves = read_search_moves(command, state.game);
-    if (is_pending_request(command)) {
-        const bool premature = command.has_argument("ponder") && answers_ponder_at_once(session);
+    if (limits.infinite || limits.ponder) {
+        const bool premature = limits.ponder && answers_ponder_at_once(session);
         if (premature) {
             answer_pending_search(
                 session.answer_context(), dialect, state.game, settings.ponder,
@@ -83,7 +118,7 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     }
     state.ply = count_ply(state.ply);
     return answer_search(session.answer_context(), dialect, state.game,
-                         {state.games, state.ply, own_time_ms(command, state.game), limits});
+                         {state.games, state.ply, own_time_ms(limits), limits});
 }
 
 LoopControl uci_stop(UciSession& session, const Command&) {
@@ -102,22 +137,23 @@ LoopControl uci_stop(UciSession& session, const Command&) {
 
 ThinkLimits read_uci_limits(const Command& go, velloran::Color side_to_move) {
     const bool white = side_to_move == velloran::Color::White;
+    const GoWords words(go);
     ThinkLimits limits;
-    limits.movetime_ms = number_after(go, "movetime");
-    limits.remaining_ms = number_after(go, white ? "wtime" : "btime");
-    limits.increment_ms = number_after(go, white ? "winc" : "binc").value_or(0);
-    limits.moves_to_go = number_after(go, "movestogo");
+    limits.movetime_ms = words.number(ValueWord::MoveTime);
+    limits.remaining_ms = words.number(white ? ValueWord::WTime : ValueWord::BTime);
+    limits.increment_ms = words.number(white ? ValueWord::WInc : ValueWord::BInc).value_or(0);
+    limits.moves_to_go = words.number(ValueWord::MovesToGo);
     if (limits.moves_to_go == 0u) limits.moves_to_go.reset();
-    if (const auto depth = number_after(go, "depth")) {
+    if (const auto depth = words.number(ValueWord::Depth)) {
         limits.depth = static_cast<std::uint32_t>(std::min<std::uint64_t>(*depth, DeepestDepth));
     }
-    if (const auto mate = number_after(go, "mate"); mate && *mate > 0) {
+    if (const auto mate = words.number(ValueWord::Mate); mate && *mate > 0) {
         limits.depth = static_cast<std::uint32_t>(std::min<std::uint64_t>(
             2 * std::min<std::uint64_t>(*mate, DeepestDepth) - 1, DeepestDepth));
     }
-    limits.nodes = number_after(go, "nodes");
-    limits.infinite = go.has_argument("infinite");
-    limits.ponder = go.has_argument("ponder");
+    limits.nodes = words.number(ValueWord::Nodes);
+    limits.infinite = words.infinite;
+    limits.ponder = words.ponder;
     return limits;
 }
 

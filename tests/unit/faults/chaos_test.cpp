@@ -1,4 +1,4 @@
-#include "app/faults/chaos.h"
+#include "app/faults/answer_plan.h"
 
 #include <gtest/gtest.h>
 
