@@ -182,8 +182,11 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
             options.repeat = *times;
         } else if (option == "--silence" || option == "--verdict-margin") {
             const std::optional<int> seconds = positive_number(value);
-            if (!seconds)
-                return usage_error(option + " takes seconds from 1 up, not '" + value + "'");
+            if (!seconds) {
+                std::string text = option;
+                text += " takes seconds from 1 up, not '" + value + "'";
+                return usage_error(text);
+            }
             (option == "--silence" ? options.silence_seconds : options.verdict_margin_seconds) =
                 *seconds;
         } else if (option == "--expectations") {

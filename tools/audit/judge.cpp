@@ -381,8 +381,9 @@ Judgement combine_runs(const std::vector<Judgement>& runs) {
     }
     combined.outcome.clear();
     for (const auto& [outcome, times] : outcomes) {
-        combined.outcome += (combined.outcome.empty() ? "" : "; ") + outcome + " ("
-                            + std::to_string(times) + of + ")";
+        if (!combined.outcome.empty()) combined.outcome += "; ";
+        combined.outcome += outcome;
+        combined.outcome += " (" + std::to_string(times) + of + ")";
     }
     return combined;
 }
