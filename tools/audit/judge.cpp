@@ -216,6 +216,75 @@ void check_always(const CellRun& run, const Yardsticks& yardsticks,
     }
 }
 
+// A manager that could not start, hung, or left engines running.
+void check_process(const Expectation& expectation, const CellRun& run,
+                   std::vector<std::string>& problems) {
+    if (!run.failure.empty()) {
+        problems.push_back("the manager could not be started: " + run.failure);
+    }
+    if (run.hung && !expectation.may_wait) {
+        problems.push_back(run.silent ? "the manager hung: it wrote nothing for "
+                                            + seconds_text(run.silence_seconds)
+                                            + " while no game ended (stopped after "
+                                            + seconds_text(run.wall_seconds) + ")"
+                                      : "the manager hung: still running at the wall limit after "
+                                            + seconds_text(run.wall_seconds));
+    }
+    if (!run.leftovers.empty()) {
+        std::string list;
+        for (const std::string& process : run.leftovers) {
+            list += (list.empty() ? "" : "; ") + process;
+        }
+        problems.push_back("engine processes were left running after the manager ended: " + list);
+    }
+}
+
+// A game charged to the plain engine, by its result or by the manager's words.
+void check_blame(const CellRun& run, std::vector<std::string>& problems) {
+    for (const GameRecord& game : run.games) {
+        const Ending ending = classify(game);
+        const std::optional<bool> white = faulty_is_white(game);
+        const bool plain_lost = white.has_value() && faulty_score(game) == Score::Won;
+        if (plain_lost && ending != Ending::Rules && ending != Ending::Resign) {
+            problems.push_back("the plain engine, which follows the protocol, was scored a loss: "
+                               + describe(game));
+        } else if (white.has_value() && ending != Ending::Rules && ending != Ending::Void
+                   && ending != Ending::Unknown && blamed_side(game.reason) == !*white) {
+            problems.push_back("the manager's words blame the plain engine's side: "
+                               + describe(game));
+        }
+    }
+}
+
+// What happened, in one line (the summary) and in a few words (the outcome).
+void describe_run(const CellRun& run, Judgement& judgement) {
+    std::string games;
+    for (const GameRecord& game : run.games) games += (games.empty() ? "" : "; ") + describe(game);
+    std::string outcome;
+    for (std::size_t i = 0; i < run.games.size();) {
+        // Runs of equal games are counted: "2x lost on time".
+        const std::string text = short_game(run.games[i]);
+        std::size_t same = 1;
+        while (i + same < run.games.size() && short_game(run.games[i + same]) == text) ++same;
+        outcome += (outcome.empty() ? "" : ", ")
+                   + (same > 1 ? std::to_string(same) + "x " : std::string()) + text;
+        i += same;
+    }
+    if (run.games.empty()) {
+        games = "no game reported";
+        outcome = "no game";
+    }
+    judgement.summary = games + "; " + exit_text(run) + "; " + seconds_text(run.wall_seconds);
+    if (run.hung) {
+        outcome += ", hung";
+    } else if (!run.leftovers.empty()) {
+        outcome += ", engine left running";
+    } else if (!run.stopped_by_audit && run.failure.empty() && run.exit_code != 0) {
+        outcome += ", " + exit_text(run);
+    }
+    judgement.outcome = outcome;
+}
+
 }  // namespace
 
 std::string_view name_of(Verdict verdict) {
@@ -267,38 +336,9 @@ Judgement judge(const Expectation& expectation, const CellRun& run, const Yardst
     std::vector<std::string>& problems = judgement.problems;
     const std::optional<double>& control_wall = yardsticks.control_wall;
 
-    if (!run.failure.empty()) {
-        problems.push_back("the manager could not be started: " + run.failure);
-    }
-    if (run.hung && !expectation.may_wait) {
-        problems.push_back(run.silent ? "the manager hung: it wrote nothing for "
-                                            + seconds_text(run.silence_seconds)
-                                            + " while no game ended (stopped after "
-                                            + seconds_text(run.wall_seconds) + ")"
-                                      : "the manager hung: still running at the wall limit after "
-                                            + seconds_text(run.wall_seconds));
-    }
+    check_process(expectation, run, problems);
     check_always(run, yardsticks, problems);
-    if (!run.leftovers.empty()) {
-        std::string list;
-        for (const std::string& process : run.leftovers) {
-            list += (list.empty() ? "" : "; ") + process;
-        }
-        problems.push_back("engine processes were left running after the manager ended: " + list);
-    }
-    for (const GameRecord& game : run.games) {
-        const Ending ending = classify(game);
-        const std::optional<bool> white = faulty_is_white(game);
-        const bool plain_lost = white.has_value() && faulty_score(game) == Score::Won;
-        if (plain_lost && ending != Ending::Rules && ending != Ending::Resign) {
-            problems.push_back("the plain engine, which follows the protocol, was scored a loss: "
-                               + describe(game));
-        } else if (white.has_value() && ending != Ending::Rules && ending != Ending::Void
-                   && ending != Ending::Unknown && blamed_side(game.reason) == !*white) {
-            problems.push_back("the manager's words blame the plain engine's side: "
-                               + describe(game));
-        }
-    }
+    check_blame(run, problems);
     if (expectation.stance == Stance::Expect) {
         check_games(expectation, run, problems);
         check_exit(expectation, run, problems);
@@ -311,31 +351,7 @@ Judgement judge(const Expectation& expectation, const CellRun& run, const Yardst
         }
     }
 
-    std::string games;
-    for (const GameRecord& game : run.games) games += (games.empty() ? "" : "; ") + describe(game);
-    std::string outcome;
-    for (std::size_t i = 0; i < run.games.size();) {
-        // Runs of equal games are counted: "2x lost on time".
-        const std::string text = short_game(run.games[i]);
-        std::size_t same = 1;
-        while (i + same < run.games.size() && short_game(run.games[i + same]) == text) ++same;
-        outcome += (outcome.empty() ? "" : ", ")
-                   + (same > 1 ? std::to_string(same) + "x " : std::string()) + text;
-        i += same;
-    }
-    if (run.games.empty()) {
-        games = "no game reported";
-        outcome = "no game";
-    }
-    judgement.summary = games + "; " + exit_text(run) + "; " + seconds_text(run.wall_seconds);
-    if (run.hung) {
-        outcome += ", hung";
-    } else if (!run.leftovers.empty()) {
-        outcome += ", engine left running";
-    } else if (!run.stopped_by_audit && run.failure.empty() && run.exit_code != 0) {
-        outcome += ", " + exit_text(run);
-    }
-    judgement.outcome = outcome;
+    describe_run(run, judgement);
     if (!problems.empty()) {
         judgement.verdict = Verdict::Finding;
         judgement.finding_runs = 1;

@@ -134,6 +134,47 @@ std::vector<LoggedExit> logged_exits(const std::string& directory) {
     return exits;
 }
 
+// The manager in a group of its own, marked, its input empty and both outputs read.
+support::SpawnOptions spawn_options(const std::string& entry) {
+    support::SpawnOptions options;
+    options.in = support::StreamTarget::DevNull;
+    options.err = support::StreamTarget::Pipe;
+    options.new_process_group = true;
+    options.environment = {entry};
+    return options;
+}
+
+// The engines still running once their manager ended and a grace time passed, as
+// "pid command".
+std::vector<std::string> engines_left(std::string_view entry,
+                                      const std::vector<std::string>& programs) {
+    const Clock::time_point grace_end = Clock::now() + EngineGrace;
+    std::vector<MarkedProcess> engines = marked_engines(entry, programs);
+    while (!engines.empty() && Clock::now() < grace_end) {
+        std::this_thread::sleep_for(Tick);
+        engines = marked_engines(entry, programs);
+    }
+    std::vector<std::string> left;
+    for (const MarkedProcess& engine : engines) {
+        left.push_back(std::to_string(engine.pid) + " " + engine.command);
+    }
+    return left;
+}
+
+// A hung manager, or one that did not end when asked: asked (again), then killed by its pid,
+// so that a wrapper such as xvfb-run still takes its display down; only then the whole group.
+void stop_manager(ChildProcess& manager, std::string_view entry, const std::string& program) {
+    std::optional<support::ChildExit> exit;
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        if (program.empty()) break;
+        signal_marked(entry, program, signal);
+        exit = manager.wait_exit(milliseconds(3000));
+        if (exit) return;
+    }
+    ::kill(-manager.pid(), SIGTERM);
+    if (!manager.wait_exit(milliseconds(3000))) manager.kill_group();
+}
+
 }  // namespace
 
 std::vector<MarkedProcess> marked_processes(std::string_view entry) {
@@ -174,17 +215,11 @@ std::vector<MarkedProcess> marked_processes(std::string_view entry) {
 
 CellRun run_manager(const RunRequest& request) {
     const std::string entry = std::string(MarkVariable) + "=" + request.mark;
-    support::SpawnOptions options;
-    options.in = support::StreamTarget::DevNull;
-    options.err = support::StreamTarget::Pipe;
-    options.new_process_group = true;
-    options.environment = {entry};
-
     CellRun run;
     std::string out;
     std::string err;
     const std::vector<std::string>& line = request.command.arguments;
-    ChildProcess manager(line.front(), {line.begin() + 1, line.end()}, options);
+    ChildProcess manager(line.front(), {line.begin() + 1, line.end()}, spawn_options(entry));
     const Clock::time_point start = manager.started();
     const Clock::time_point deadline = start + request.wall_limit;
 
@@ -231,30 +266,9 @@ CellRun run_manager(const RunRequest& request) {
                 "it exited with status 127, which a failed exec or a shell's missing "
                 "command gives";
         }
-        const Clock::time_point grace_end = Clock::now() + EngineGrace;
-        std::vector<MarkedProcess> engines = marked_engines(entry, request.engine_programs);
-        while (!engines.empty() && Clock::now() < grace_end) {
-            std::this_thread::sleep_for(Tick);
-            engines = marked_engines(entry, request.engine_programs);
-        }
-        for (const MarkedProcess& engine : engines) {
-            run.leftovers.push_back(std::to_string(engine.pid) + " " + engine.command);
-        }
+        run.leftovers = engines_left(entry, request.engine_programs);
     }
-    if (!exit) {
-        // A hung manager, or one that did not end when asked: asked (again), then killed by
-        // its pid, so that a wrapper such as xvfb-run still takes its display down; only then
-        // the whole group.
-        for (const int signal : {SIGTERM, SIGKILL}) {
-            if (exit || request.manager_program.empty()) break;
-            signal_marked(entry, request.manager_program, signal);
-            exit = manager.wait_exit(milliseconds(3000));
-        }
-        if (!exit) {
-            ::kill(-manager.pid(), SIGTERM);
-            if (!manager.wait_exit(milliseconds(3000))) manager.kill_group();
-        }
-    }
+    if (!exit) stop_manager(manager, entry, request.manager_program);
     end_marked(entry);
     manager.communicate({}, true, Clock::now(), out, err);
     watch.look(out, err);
