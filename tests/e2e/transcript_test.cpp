@@ -11,6 +11,8 @@
 //   < TEXT           expect TEXT as the next line of standard output
 //   exit: N          expect exit status N; "exit: killed" expects a process still running at
 //                    the timeout (a stall)
+//   wait-ms: N       send the lines that follow N milliseconds later, reading output meanwhile
+//                    (for a thinking engine, whose answers depend on when commands arrive)
 // TEXT and arguments take the escapes \\, \t, \r and \xHH, so invalid UTF-8, carriage
 // returns and trailing spaces stay visible. "<" and ">" alone stand for an empty line.
 // Standard output must match the expected lines exactly and standard error must be empty.
@@ -28,6 +30,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "engine.h"
@@ -38,6 +41,8 @@ namespace {
 
 struct Transcript {
     support::ProcessRun run;
+    // Input sent after a pause, each with the pause before it; `run.input` goes first.
+    std::vector<std::pair<std::chrono::milliseconds, std::string>> later;
     std::string expected_out;
     std::optional<int> expected_exit;  // absent: expect a kill at the timeout
     bool has_exit = false;
@@ -107,10 +112,16 @@ Transcript parse_transcript(const std::filesystem::path& path) {
         if (view.empty() || view.starts_with('#')) {
             continue;
         }
+        std::string& input =
+            transcript.later.empty() ? transcript.run.input : transcript.later.back().second;
         if (const auto text = payload(view, ">~")) {
-            transcript.run.input += unescape(*text, errors);
+            input += unescape(*text, errors);
         } else if (const auto sent = payload(view, ">")) {
-            transcript.run.input += unescape(*sent, errors) + "\n";
+            input += unescape(*sent, errors) + "\n";
+        } else if (const auto wait = payload(view, "wait-ms:")) {
+            const std::optional<int> ms = read_number(*wait);
+            if (!ms) errors.push_back("bad wait: " + line);
+            transcript.later.emplace_back(std::chrono::milliseconds(ms.value_or(0)), "");
         } else if (const auto expected = payload(view, "<")) {
             transcript.expected_out += unescape(*expected, errors) + "\n";
         } else if (const auto args = payload(view, "args:")) {
@@ -168,6 +179,29 @@ std::string test_name(const ::testing::TestParamInfo<std::string>& info) {
     return name;
 }
 
+// A run whose input comes in parts, each after its pause, while the output is read.
+support::ProcessResult run_paced(const Transcript& transcript) {
+    using support::Clock;
+    const support::ProcessRun& run = transcript.run;
+    const Clock::time_point end = Clock::now() + run.timeout;
+    support::ChildProcess child(run.program, run.arguments);
+    support::ProcessResult result;
+    std::string_view input = run.input;
+    for (std::size_t part = 0; part <= transcript.later.size(); ++part) {
+        const bool last = part == transcript.later.size();
+        const Clock::time_point until = last ? end : Clock::now() + transcript.later[part].first;
+        child.communicate(input, last && run.close_stdin, until, result.out, result.err);
+        if (!last) input = transcript.later[part].second;
+    }
+    const auto left = std::max(end - Clock::now(), Clock::duration::zero());
+    const auto exit = child.wait_exit(std::chrono::duration_cast<std::chrono::milliseconds>(left));
+    result.timed_out = !exit;
+    const support::ChildExit ended = exit ? *exit : child.kill();
+    result.exit_code = ended.exit_code;
+    result.signal = ended.signal;
+    return result;
+}
+
 class TranscriptTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(TranscriptTest, MatchesTheBinary) {
@@ -175,7 +209,8 @@ TEST_P(TranscriptTest, MatchesTheBinary) {
         parse_transcript(std::filesystem::path(E2E_TRANSCRIPT_DIR) / GetParam());
     ASSERT_TRUE(transcript.errors.empty()) << transcript.errors.front();
 
-    const support::ProcessResult result = support::run_process(transcript.run);
+    const support::ProcessResult result =
+        transcript.later.empty() ? support::run_process(transcript.run) : run_paced(transcript);
     EXPECT_EQ(result.out, transcript.expected_out);
     EXPECT_EQ(result.err, "");
     if (transcript.expected_exit) {
