@@ -254,7 +254,9 @@ TEST(AuditRepeat, RunsOfACellAreCountedInItsVerdict) {
     result.expectation = find_expectation(builtin_table(), result.cell);
     result.judgement = combined;
     report.cells = {result};
+    report.repeat = 5;
     const std::string md = markdown_report(report);
+    EXPECT_NE(md.find("1 cells, each run 5 times, in "), std::string::npos) << md;
     EXPECT_NE(md.find("| **finding** in 2 of 5: 2x lost on time |"), std::string::npos) << md;
     EXPECT_NE(md.find("Found in 2 of 5 runs."), std::string::npos) << md;
     EXPECT_NE(json_report(report).find("\"runs\": 5, \"finding_runs\": 2"), std::string::npos);

@@ -132,8 +132,9 @@ std::string markdown_report(const AuditReport& report) {
           "between a faulty and a plain pawnlark, under a clock of " + clock_text(setup) +
           " s or a limit of " + std::to_string(setup.nodes) + " nodes; per-ply faults fire "
           "from ply " + std::to_string(FaultPly) + ".\n\n";
-    md += std::to_string(report.cells.size()) + " cells in " + duration_text(report.wall_seconds)
-          + " (" + std::to_string(report.jobs)
+    md += std::to_string(report.cells.size()) + " cells"
+          + (report.repeat > 1 ? ", each run " + std::to_string(report.repeat) + " times," : "")
+          + " in " + duration_text(report.wall_seconds) + " (" + std::to_string(report.jobs)
           + " at a time): " + std::to_string(count(report, Verdict::Ok)) + " ok, "
           + std::to_string(count(report, Verdict::Finding)) + " findings, "
           + std::to_string(count(report, Verdict::Open)) + " with no single right answer.\n\n";
