@@ -155,6 +155,7 @@ std::vector<std::string> engines_left(std::string_view entry,
         engines = marked_engines(entry, programs);
     }
     std::vector<std::string> left;
+    left.reserve(engines.size());
     for (const MarkedProcess& engine : engines) {
         left.push_back(std::to_string(engine.pid) + " " + engine.command);
     }
