@@ -521,6 +521,18 @@ TEST_F(AuditRun, WritingManagerIsNotSilentAndItsGameEndsAreTimed) {
     EXPECT_GT(run.game_ends[1] - run.game_ends[0], 0.7);
 }
 
+// A manager that prints no "Finished game" lines (xboard) is timed by its PGN file.
+TEST_F(AuditRun, GameEndsComeFromThePgnWithoutFinishedLines) {
+    RunRequest saving = request(
+        "sleep 0.5; printf '[White \"faulty\"]\\n\\n1. e4 0-1\\n\\n' >\"$0\"; sleep 1;"
+        " printf '[White \"normal\"]\\n\\n1. e4 1-0\\n\\n' >>\"$0\"");
+    saving.command.arguments.push_back(saving.files.pgn);
+    const CellRun run = run_manager(saving);
+    ASSERT_EQ(run.game_ends.size(), 2U);
+    EXPECT_GT(run.game_ends[0], 0.4);
+    EXPECT_GT(run.game_ends[1] - run.game_ends[0], 0.7);
+}
+
 TEST_F(AuditRun, ManagerThatCannotBeRunIsAFailureToStart) {
     const CellRun run = run_manager(request("exec /nonexistent/manager"));
     EXPECT_EQ(run.exit_code, 127);
