@@ -1,23 +1,15 @@
 #include "app/engine/thinking.h"
 
 #include <algorithm>
-#include <limits>
+
+#include "app/engine/saturating.h"
 
 namespace pawnlark {
 namespace {
 
-constexpr std::uint64_t Max64 = std::numeric_limits<std::uint64_t>::max();
 constexpr std::int32_t MateThreshold = 20000;
 // Mixes the position into the seed of the analysis generator, apart from the run's own.
 constexpr std::uint64_t AnalysisSeedMix = 0x9E3779B97F4A7C15ULL;
-
-std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
-    return a > Max64 - b ? Max64 : a + b;
-}
-
-std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) {
-    return b != 0 && a > Max64 / b ? Max64 : a * b;
-}
 
 // Win, draw and loss per mille that follow the score: more decisive as it grows, integer
 // arithmetic so every platform prints the same.

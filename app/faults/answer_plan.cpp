@@ -2,21 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <string>
 
+#include "app/engine/saturating.h"
 #include "app/faults/fault_catalogue.h"
 #include "app/faults/misbehaviour.h"
 #include "velloran/random/random_generator.h"
 
 namespace pawnlark {
 namespace {
-
-// Own time plus the overrun, stopping at the maximum instead of wrapping.
-std::uint64_t overrun_ms(std::uint64_t own_time_ms, std::uint64_t overrun) {
-    const std::uint64_t room = std::numeric_limits<std::uint64_t>::max() - own_time_ms;
-    return own_time_ms + std::min(overrun, room);
-}
 
 // The shape of the answer and the garble that reaches it: a resign or win claim replaces the
 // answer, then the illegal move, then the garble.
@@ -126,7 +120,7 @@ AnswerPlan plan_answer(const FaultSettings& faults, const DialectFaults& dialect
     const std::uint32_t ply = request.ply;
     AnswerPlan plan;
     plan.flag_falls = request.own_time_ms && fires(faults.flag_at_ply, ply);
-    plan.pause_ms = plan.flag_falls ? overrun_ms(*request.own_time_ms, faults.flag_overrun_ms)
+    plan.pause_ms = plan.flag_falls ? saturating_add(*request.own_time_ms, faults.flag_overrun_ms)
                                     : faults.delay_ms;
     if (dialect.makes_claims && fires(faults.cecp_claim_at_ply, ply))
         plan.claim = faults.cecp_claim;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/engine/saturating.h"
 #include "app/faults/info_quirks.h"
 
 namespace pawnlark {
@@ -17,10 +18,6 @@ constexpr std::uint64_t ProgressEveryMs = 1000;
 // lines themselves. Their times stay the scheduled ones. A depth limit ends the search when
 // its depth is due, so there nothing is held back.
 constexpr std::uint64_t GatherMs = 500;
-
-std::uint64_t saturating_sum(std::uint64_t a, std::uint64_t b) {
-    return a > Never - b ? Never : a + b;
-}
 
 // The time the node limit takes at the simulated speed, rounded up.
 std::uint64_t nodes_ms(std::uint64_t nodes, std::uint64_t nps) {
@@ -49,7 +46,7 @@ ThinkEnd ThinkLoop::run(ThinkingSearch& search, ThinkLimits limits,
             return ThinkEnd::Stopped;
         }
         const std::uint64_t wake_ms = next_wake_ms(search);
-        WatchedInput::Arrival arrival = input_.wait_until(saturating_sum(start_ms_, wake_ms));
+        WatchedInput::Arrival arrival = input_.wait_until(saturating_add(start_ms_, wake_ms));
         if (arrival.kind == WatchedInput::Arrival::Kind::Line) {
             const std::uint64_t elapsed = clock_.now_ms() - start_ms_;
             if (const auto end = on_command(std::move(arrival.line), &search, elapsed)) {
@@ -104,7 +101,7 @@ std::optional<ThinkEnd> ThinkLoop::on_command(std::string line, ThinkingSearch* 
             if (limits_.ponder) {
                 limits_.ponder = false;
                 if (const auto budget = think_budget_ms(limits_, options_.move_overhead_ms)) {
-                    deadline_ms_ = saturating_sum(elapsed_ms, *budget);
+                    deadline_ms_ = saturating_add(elapsed_ms, *budget);
                 }
             }
             return std::nullopt;

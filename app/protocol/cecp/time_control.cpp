@@ -1,7 +1,7 @@
 #include <algorithm>
-#include <limits>
 #include <string_view>
 
+#include "app/engine/saturating.h"
 #include "app/protocol/cecp/cecp_commands.h"
 #include "app/protocol/cecp/cecp_loop.h"
 #include "velloran/text.h"
@@ -9,19 +9,13 @@
 namespace pawnlark {
 namespace {
 
-// Centiseconds to milliseconds, saturating: a huge clock must not wrap into a short one.
-std::uint64_t cs_to_ms(std::uint64_t centiseconds) {
-    constexpr std::uint64_t MaxCs = std::numeric_limits<std::uint64_t>::max() / 10;
-    return centiseconds > MaxCs ? std::numeric_limits<std::uint64_t>::max() : centiseconds * 10;
-}
-
 // Seconds with an optional decimal fraction ("30", "0.5", "0.05") as milliseconds, digits past
 // the millisecond dropped, saturating; absent when the whole word is not such a number.
 std::optional<std::uint64_t> seconds_as_ms(std::string_view text) {
     const std::size_t point = text.find('.');
     const auto whole = velloran::parse_unsigned<std::uint64_t>(text.substr(0, point));
     if (!whole) return std::nullopt;
-    std::uint64_t ms = *whole > UINT64_MAX / 1000 ? UINT64_MAX : *whole * 1000;
+    const std::uint64_t ms = saturating_mul(*whole, 1000);
     if (point == std::string_view::npos) return ms;
     const std::string_view fraction = text.substr(point + 1);
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
@@ -33,7 +27,7 @@ std::optional<std::uint64_t> seconds_as_ms(std::string_view text) {
         part =
             part * 10 + (i < fraction.size() ? static_cast<std::uint64_t>(fraction[i] - '0') : 0);
     }
-    return ms > UINT64_MAX - part ? UINT64_MAX : ms + part;
+    return saturating_add(ms, part);
 }
 
 }  // namespace
@@ -44,7 +38,7 @@ ThinkLimits cecp_limits(const CecpState& state) {
     if (state.move_time_ms) {
         limits.movetime_ms = state.move_time_ms;
     } else if (state.time_cs) {
-        limits.remaining_ms = cs_to_ms(*state.time_cs);
+        limits.remaining_ms = saturating_mul(*state.time_cs, 10);
         limits.increment_ms = state.increment_ms;
         if (state.moves_per_session > 0) {
             const std::uint64_t played = (state.game.fullmove() - 1) % state.moves_per_session;
@@ -57,7 +51,7 @@ ThinkLimits cecp_limits(const CecpState& state) {
 }
 
 std::optional<std::uint64_t> cecp_own_time_ms(const CecpState& state) {
-    return state.time_cs ? std::optional(cs_to_ms(*state.time_cs)) : std::nullopt;
+    return state.time_cs ? std::optional(saturating_mul(*state.time_cs, 10)) : std::nullopt;
 }
 
 // The engine's remaining time in centiseconds, for a flag fall on demand.
