@@ -132,15 +132,6 @@ std::vector<MoveChoice> rank_moves(const Game& game, velloran::RandomGenerator& 
     return ranked;
 }
 
-std::vector<MoveChoice> rank_moves_by_material(const Game& game) {
-    std::vector<MoveChoice> ranked;
-    score_candidates(
-        game, sorted_legal_moves(game), [] { return 0; },
-        [&](const MoveChoice& scored) { ranked.push_back(scored); });
-    sort_by_score(ranked);
-    return ranked;
-}
-
 std::optional<std::string> first_reply_text(const Game& game, velloran::Move move) {
     // The board alone, not the game's record: nothing but the reply's text is needed.
     velloran::Board after = game.board();

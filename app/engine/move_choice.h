@@ -48,8 +48,4 @@ std::vector<MoveChoice> rank_moves(const velloran::Game& game, velloran::RandomG
 // names. Absent when the move ends the game's legal moves.
 std::optional<std::string> first_reply_text(const velloran::Game& game, velloran::Move move);
 
-// Every legal move by falling one-ply score without noise, ties in sorted order; draws
-// nothing (analysis).
-std::vector<MoveChoice> rank_moves_by_material(const velloran::Game& game);
-
 }  // namespace pawnlark

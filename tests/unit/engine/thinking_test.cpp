@@ -108,7 +108,8 @@ TEST(ThinkBudget, SharesTheClockAndKeepsTheOverheadBack) {
 TEST(ThinkingSearch, DepthsComeAtGrowingIntervals) {
     const velloran::Game game = velloran::Game::new_game();
     const Settings settings;
-    ThinkingSearch search(game, rank_moves_by_material(game), settings, settings.seed,
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(1);
+    ThinkingSearch search(game, rank_moves(game, generator, false, 0), settings, settings.seed,
                           EngineOptions{});
     EXPECT_EQ(search.next_depth_ms(), 0u);
     std::vector<std::uint64_t> due;
@@ -134,7 +135,8 @@ TEST(ThinkingSearch, LinesAddUpAndStopAtTheGamesEnd) {
     // Fifty moves without a capture or a pawn move after White's next move, whatever it is.
     const velloran::Game game =
         velloran::Game::from_fen("8/8/8/4k3/8/8/8/R3K3 w - - 99 80", false).value();
-    ThinkingSearch search(game, rank_moves_by_material(game), settings, settings.seed,
+    velloran::RandomGenerator generator = velloran::RandomGenerator::with_seed(1);
+    ThinkingSearch search(game, rank_moves(game, generator, false, 0), settings, settings.seed,
                           EngineOptions{});
     std::uint64_t last_nodes = 0;
     bool bound_seen = false;
