@@ -5,24 +5,25 @@
 namespace pawnlark {
 namespace {
 
-// The handshake fault of the run: the command line's, or the one chaos fires at the handshake.
-std::optional<ChaosFault> handshake_chaos(const ProtocolSettings& settings, DialectMode mode) {
-    return chaos_at(settings.chaos, settings.seed, mode, ChaosMoment::Handshake, {});
-}
+// The handshake fault of the run, and whether chaos chose it: the one chaos fires at the
+// handshake, else the command line's.
+struct RunHandshakeFault {
+    std::optional<HandshakeFault> fault;
+    std::optional<ChaosFault> chaos;
+};
 
-std::optional<HandshakeFault> handshake_fault(const ProtocolSettings& settings, DialectMode mode) {
-    if (const auto chaos = handshake_chaos(settings, mode)) {
-        return with_chaos(settings, *chaos, 0).handshake_fault;
-    }
-    return settings.handshake_fault;
+RunHandshakeFault handshake_fault(const ProtocolSettings& settings, DialectMode mode) {
+    const auto chaos = chaos_at(settings.chaos, settings.seed, mode, ChaosMoment::Handshake, {});
+    if (!chaos) return {settings.handshake_fault, std::nullopt};
+    return {with_chaos(settings, *chaos, 0).handshake_fault, chaos};
 }
 
 }  // namespace
 
 LoopControl answer_handshake(const ProtocolSettings& settings, DialectMode mode, Output& out,
                              System& system, const HandshakeText& text) {
-    if (const auto chaos = handshake_chaos(settings, mode)) system.note(chaos_note(*chaos, 0));
-    const std::optional<HandshakeFault> fault = handshake_fault(settings, mode);
+    const auto [fault, chaos] = handshake_fault(settings, mode);
+    if (chaos) system.note(chaos_note(*chaos, 0));
     if (settings.handshake_delay_ms > 0) system.sleep_ms(settings.handshake_delay_ms);
     if (fault == HandshakeFault::Silent) return LoopControl::Continue;
     for (const std::string& line : text.opening) out.line(line);
@@ -34,7 +35,7 @@ LoopControl answer_handshake(const ProtocolSettings& settings, DialectMode mode,
 
 void answer_readiness(const ProtocolSettings& settings, DialectMode mode, Output& out,
                       std::string_view reply) {
-    if (handshake_fault(settings, mode) != HandshakeFault::NoReady) out.line(reply);
+    if (handshake_fault(settings, mode).fault != HandshakeFault::NoReady) out.line(reply);
 }
 
 }  // namespace pawnlark

@@ -15,9 +15,7 @@ using velloran::Move;
 CecpDialect::CecpDialect(CecpSession& session)
     : session_(session), pending_replies_(session.settings.info_quirk) {}
 
-DialectMode CecpDialect::fault_mode() const {
-    return session_.settings.cecp_standard ? DialectMode::CecpStandard : DialectMode::Cecp;
-}
+DialectMode CecpDialect::fault_mode() const { return cecp_fault_mode(session_.settings); }
 
 std::string CecpDialect::move_answer(const Game&, Move, std::string_view text, bool,
                                      bool junk) const {

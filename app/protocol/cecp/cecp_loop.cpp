@@ -262,6 +262,10 @@ bool is_offered(const CecpSession& session, Offered offered) {
 
 }  // namespace
 
+DialectMode cecp_fault_mode(const ProtocolSettings& settings) {
+    return settings.cecp_standard ? DialectMode::CecpStandard : DialectMode::Cecp;
+}
+
 LoopControl handle_cecp_line(CecpSession& session, const Command& command) {
     if (const auto edited = handle_edit_line(session, command)) return *edited;
     const CecpCommand* known = find_command(command.word());

@@ -58,6 +58,9 @@ std::optional<velloran::Move> read_cecp_move(const CecpSession& session, std::st
 // In standard play, the result line of a game that has just ended.
 std::optional<std::string> game_end(const CecpSession& session);
 
+// CECP as the faults see it: stall and illegal answers only in standard play.
+DialectMode cecp_fault_mode(const ProtocolSettings& settings);
+
 // Handles one line: dispatches on its first token, exactly and case-sensitively; blank lines
 // and unknown words are ignored without a reply.
 LoopControl handle_cecp_line(CecpSession& session, const Command& command);

@@ -3,7 +3,6 @@
 #include <variant>
 
 #include "app/protocol/cecp/cecp_commands.h"
-#include "app/protocol/cecp/cecp_dialect.h"
 #include "app/protocol/cecp/cecp_loop.h"
 #include "app/protocol/handshake.h"
 #include "app/protocol/option_catalogue.h"
@@ -61,13 +60,12 @@ LoopControl cecp_protover(CecpSession& session, const Command&) {
             return features + (completes ? " done=1" : " done=0");
         },
     };
-    return answer_handshake(settings, CecpDialect(session).fault_mode(), session.out,
-                            session.system, text);
+    return answer_handshake(settings, cecp_fault_mode(settings), session.out, session.system, text);
 }
 
 LoopControl cecp_ping(CecpSession& session, const Command& command) {
     if (!command.word_at(1).empty()) {
-        answer_readiness(session.settings, CecpDialect(session).fault_mode(), session.out,
+        answer_readiness(session.settings, cecp_fault_mode(session.settings), session.out,
                          "pong " + std::string(command.word_at(1)));
     }
     return LoopControl::Continue;
