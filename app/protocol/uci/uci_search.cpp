@@ -33,19 +33,36 @@ enum class ValueWord : std::uint8_t {
     Nodes
 };
 
+bool is_go_word(std::string_view word) {
+    return word == "ponder" || word == "infinite"
+           || std::find(ValueWords.begin(), ValueWords.end(), word) != ValueWords.end();
+}
+
 // The words of a "go" in one pass: each value word takes the word after its first appearance
-// among the arguments.
+// among the arguments; the words after the first "searchmoves", up to the next word of "go",
+// are the moves to search.
 struct GoWords {
     std::array<std::optional<std::string_view>, ValueWords.size()> values;
     bool infinite = false;
     bool ponder = false;
+    std::vector<std::string_view> search_moves;
 
     explicit GoWords(const Command& go) {
         std::array<bool, ValueWords.size()> seen{};
+        enum class List : std::uint8_t { Before, In, After } list = List::Before;
         const velloran::Words words = go.words();
         auto word = words.begin();
         if (word == words.end()) return;
         for (++word; word != words.end(); ++word) {
+            if (list == List::In && !is_go_word(*word)) {
+                search_moves.push_back(*word);
+                continue;
+            }
+            if (list == List::In) list = List::After;
+            if (list == List::Before && *word == "searchmoves") {
+                list = List::In;
+                continue;
+            }
             infinite = infinite || *word == "infinite";
             ponder = ponder || *word == "ponder";
             const auto key = std::find(ValueWords.begin(), ValueWords.end(), *word);
@@ -62,23 +79,6 @@ struct GoWords {
         return value ? velloran::parse_unsigned<std::uint64_t>(*value) : std::nullopt;
     }
 };
-
-// The legal moves listed after "searchmoves", up to the next word of "go"; unreadable and
-// illegal ones are skipped.
-std::vector<velloran::Move> read_search_moves(const Command& go, const velloran::Game& game) {
-    std::vector<velloran::Move> moves;
-    const velloran::Words words = go.words();
-    auto word = std::find(words.begin(), words.end(), "searchmoves");
-    if (word == words.end()) return moves;
-    for (++word; word != words.end(); ++word) {
-        const bool go_word =
-            *word == "ponder" || *word == "infinite"
-            || std::find(ValueWords.begin(), ValueWords.end(), *word) != ValueWords.end();
-        if (go_word) break;
-        if (const auto move = game.parse_move(*word)) moves.push_back(move.value());
-    }
-    return moves;
-}
 
 // The engine's own clock for a flag fall: the move time, else the mover's remaining time.
 std::optional<std::uint64_t> own_time_ms(const ThinkLimits& limits) {
@@ -100,8 +100,7 @@ LoopControl uci_go(UciSession& session, const Command& command) {
     UciState& state = session.state;
     const ProtocolSettings& settings = session.settings;
     UciDialect dialect(session);
-    ThinkLimits limits = read_uci_limits(command, state.game.board().side_to_move());
-    limits.search_moves = read_search_moves(command, state.game);
+    const ThinkLimits limits = read_uci_limits(command, state.game);
     if (limits.infinite || limits.ponder) {
         const bool premature = limits.ponder && answers_ponder_at_once(session);
         if (premature) {
@@ -135,8 +134,8 @@ LoopControl uci_stop(UciSession& session, const Command&) {
     return LoopControl::Continue;
 }
 
-ThinkLimits read_uci_limits(const Command& go, velloran::Color side_to_move) {
-    const bool white = side_to_move == velloran::Color::White;
+ThinkLimits read_uci_limits(const Command& go, const velloran::Game& game) {
+    const bool white = game.board().side_to_move() == velloran::Color::White;
     const GoWords words(go);
     ThinkLimits limits;
     limits.movetime_ms = words.number(ValueWord::MoveTime);
@@ -154,6 +153,10 @@ ThinkLimits read_uci_limits(const Command& go, velloran::Color side_to_move) {
     limits.nodes = words.number(ValueWord::Nodes);
     limits.infinite = words.infinite;
     limits.ponder = words.ponder;
+    // Unreadable and illegal moves are skipped.
+    for (const std::string_view text : words.search_moves) {
+        if (const auto move = game.parse_move(text)) limits.search_moves.push_back(move.value());
+    }
     return limits;
 }
 

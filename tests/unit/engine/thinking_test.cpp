@@ -160,7 +160,13 @@ TEST(ThinkingSearch, LinesAddUpAndStopAtTheGamesEnd) {
 
 TEST(ThinkLimits, ReadsTheMoversClockAndMateAsDepth) {
     const auto limits = [](std::string_view line, velloran::Color side) {
-        return read_uci_limits(Command::from_line(line), side);
+        const velloran::Game game =
+            side == velloran::Color::White
+                ? velloran::Game::new_game()
+                : velloran::Game::from_fen(
+                      "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", false)
+                      .value();
+        return read_uci_limits(Command::from_line(line), game);
     };
     const ThinkLimits black =
         limits("go wtime 1 btime 2 winc 3 binc 4 movestogo 0 mate 3", velloran::Color::Black);
