@@ -3,8 +3,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/protocol/think_loop.h"
-
 namespace pawnlark {
 namespace {
 
@@ -23,6 +21,11 @@ ThinkingSearch make_search(const AnswerContext& context, const velloran::Game& g
 }
 
 }  // namespace
+
+ThinkLoop ThinkingSearcher::think_loop(const AnswerContext& context, Dialect& dialect,
+                                       const velloran::Game& game) {
+    return {context.out, input_, clock_, dialect, game, context.options, context.settings};
+}
 
 SearchOutcome InstantSearcher::search(const AnswerContext& context, Dialect&,
                                       const velloran::Game& game, const SearchRequest&,
@@ -67,7 +70,7 @@ SearchOutcome ThinkingSearcher::search(const AnswerContext& context, Dialect& di
     const std::optional<std::uint64_t> deadline =
         plan.flag_falls ? std::optional(plan.pause_ms)
                         : think_budget_ms(request.limits, context.options.move_overhead_ms);
-    ThinkLoop loop(context.out, input_, clock_, dialect, game, context.options, context.settings);
+    ThinkLoop loop = think_loop(context, dialect, game);
     outcome.without_answer = without_answer(loop.run(search, request.limits, deadline));
     return outcome;
 }
@@ -78,7 +81,7 @@ Searcher::Pending ThinkingSearcher::pending(const AnswerContext& context, Dialec
     std::vector<MoveChoice> ranked = restrict_to(
         rank_moves(game, context.generator, context.settings.random, context.options.noise),
         limits.search_moves);
-    ThinkLoop loop(context.out, input_, clock_, dialect, game, context.options, context.settings);
+    ThinkLoop loop = think_loop(context, dialect, game);
     std::optional<MoveChoice> choice;
     ThinkEnd end = ThinkEnd::Stopped;
     if (ranked.empty()) {
@@ -103,7 +106,7 @@ LoopControl ThinkingSearcher::analyze(const AnswerContext& context, Dialect& dia
     ThinkLimits endless;
     endless.infinite = true;
     ThinkingSearch search = make_search(context, game, std::move(ranked));
-    ThinkLoop loop(context.out, input_, clock_, dialect, game, context.options, context.settings);
+    ThinkLoop loop = think_loop(context, dialect, game);
     return loop.run(search, endless, std::nullopt) == ThinkEnd::Quit ? LoopControl::Quit
                                                                      : LoopControl::Continue;
 }

@@ -11,6 +11,7 @@
 #include "app/protocol/answer_writer.h"
 #include "app/protocol/dialect.h"
 #include "app/protocol/loop_control.h"
+#include "app/protocol/think_loop.h"
 #include "velloran/chess/game.h"
 
 namespace pawnlark {
@@ -78,6 +79,10 @@ public:
                         const velloran::Game& game) override;
 
 private:
+    // The thinking of one search, on this searcher's input and clock.
+    ThinkLoop think_loop(const AnswerContext& context, Dialect& dialect,
+                         const velloran::Game& game);
+
     WatchedInput& input_;
     const Clock& clock_;
 };
