@@ -1,11 +1,10 @@
-#include "app/faults/answer_plan.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/engine/move_choice.h"
+#include "app/faults/answer_plan.h"
 #include "app/io/command.h"
 #include "app/protocol/cecp/cecp_loop.h"
 #include "app/protocol/searcher.h"
