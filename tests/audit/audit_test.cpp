@@ -35,6 +35,17 @@ std::string fixture(const std::string& name) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
+GameRecord record(std::string white, std::string black, std::string result, std::string termination,
+                  std::string reason) {
+    GameRecord game;
+    game.white = std::move(white);
+    game.black = std::move(black);
+    game.result = std::move(result);
+    game.termination = std::move(termination);
+    game.reason = std::move(reason);
+    return game;
+}
+
 const std::vector<Expectation>& builtin_table() {
     static const std::vector<Expectation> table =
         parse_expectations(builtin_expectations()).value();
@@ -149,7 +160,7 @@ std::string all_problems(const Judgement& judgement) {
 TEST(AuditAlways, ExitZeroAfterACutIsAFindingInEveryRow) {
     CellRun run;
     run.exit_code = 0;
-    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White's connection stalls"}};
+    run.games = {record("faulty", "normal", "0-1", "", "White's connection stalls")};
     run.game_ends = {4};
     // cutechess-cli ends these after one game and exits 0.
     for (const std::string cell :
@@ -168,7 +179,7 @@ TEST(AuditAlways, ExitZeroAfterACutIsAFindingInEveryRow) {
 TEST(AuditAlways, ASpoiledGameMustEndWithinTheClockAndTheMargin) {
     CellRun run;
     run.exit_code = 1;
-    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White's connection stalls"}};
+    run.games = {record("faulty", "normal", "0-1", "", "White's connection stalls")};
     // fastchess scores a stalled engine only after waiting 60 s for it to quit.
     run.game_ends = {68.2};
     const Judgement late = judge_cell("stall/uci/clock", run, 12);
@@ -182,8 +193,8 @@ TEST(AuditAlways, ASpoiledGameMustEndWithinTheClockAndTheMargin) {
     EXPECT_EQ(judge_cell("stall/uci/clock", run, 12).verdict, Verdict::Ok);
     // Each game is timed from the end of the one before it; normal games are not timed.
     run.exit_code = 0;
-    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White loses on time"},
-                 GameRecord{"normal", "faulty", "1-0", "", "Black loses on time"}};
+    run.games = {record("faulty", "normal", "0-1", "", "White loses on time"),
+                 record("normal", "faulty", "1-0", "", "Black loses on time")};
     run.game_ends = {5, 16.5};
     EXPECT_EQ(judge_cell("flag/uci/clock", run, 12).verdict, Verdict::Ok);
     run.game_ends = {5, 17.5};
@@ -205,7 +216,7 @@ TEST(AuditAlways, LoggedExitStatusMustMatchHowTheEngineEnded) {
 
     CellRun run;
     run.exit_code = 1;
-    run.games = {GameRecord{"faulty", "normal", "0-1", "", "White disconnects"}};
+    run.games = {record("faulty", "normal", "0-1", "", "White disconnects")};
     run.logged_exits = crash;
     const Judgement judgement = judge_cell("crash/uci/clock", run, 12);
     EXPECT_EQ(judgement.verdict, Verdict::Finding);
@@ -225,11 +236,11 @@ TEST(AuditAlways, LoggedExitStatusMustMatchHowTheEngineEnded) {
 TEST(AuditRepeat, RunsOfACellAreCountedInItsVerdict) {
     CellRun flagged;
     flagged.exit_code = 0;
-    flagged.games = {GameRecord{"faulty", "normal", "0-1", "", "White loses on time"},
-                     GameRecord{"normal", "faulty", "1-0", "", "Black loses on time"}};
+    flagged.games = {record("faulty", "normal", "0-1", "", "White loses on time"),
+                     record("normal", "faulty", "1-0", "", "Black loses on time")};
     CellRun normal = flagged;
-    normal.games[0] = GameRecord{"faulty", "normal", "1/2-1/2", "", "Draw by 3-fold repetition"};
-    normal.games[1] = GameRecord{"normal", "faulty", "1/2-1/2", "", "Draw by 3-fold repetition"};
+    normal.games[0] = record("faulty", "normal", "1/2-1/2", "", "Draw by 3-fold repetition");
+    normal.games[1] = record("normal", "faulty", "1/2-1/2", "", "Draw by 3-fold repetition");
     const Judgement ok = judge_cell("flood-valid/uci/clock", normal, 12);
     const Judgement finding = judge_cell("flood-valid/uci/clock", flagged, 12);
     ASSERT_EQ(finding.verdict, Verdict::Finding);
@@ -283,8 +294,8 @@ TEST(AuditGames, AnnouncedGamesMissingFromThePgnAreKept) {
 
 TEST(AuditGames, EndingsFromManagersWords) {
     const auto ending = [](std::string result, std::string reason, std::string termination = "") {
-        return classify(GameRecord{"faulty", "normal", std::move(result), std::move(termination),
-                                   std::move(reason)});
+        return classify(record("faulty", "normal", std::move(result), std::move(termination),
+                               std::move(reason)));
     };
     EXPECT_EQ(ending("1-0", "White wins by adjudication: black claims illegal move: g1f3"),
               Ending::FalseClaim);
@@ -296,9 +307,9 @@ TEST(AuditGames, EndingsFromManagersWords) {
     EXPECT_EQ(ending("1/2-1/2", "Draw claim: 3-fold repetition"), Ending::Rules);
     EXPECT_EQ(ending("0-1", "+0.25/1 0.005s", "time forfeit"), Ending::Time);
     EXPECT_EQ(ending("*", "White mates"), Ending::Void);
-    EXPECT_EQ(faulty_is_white(GameRecord{"pawnlark", "normal", "0-1", "", ""}), true);
-    EXPECT_EQ(faulty_is_white(GameRecord{"normal", "unknown", "0-1", "", ""}), false);
-    EXPECT_EQ(faulty_is_white(GameRecord{"unknown", "pawnlark", "0-1", "", ""}), std::nullopt);
+    EXPECT_EQ(faulty_is_white(record("pawnlark", "normal", "0-1", "", "")), true);
+    EXPECT_EQ(faulty_is_white(record("normal", "unknown", "0-1", "", "")), false);
+    EXPECT_EQ(faulty_is_white(record("unknown", "pawnlark", "0-1", "", "")), std::nullopt);
     EXPECT_EQ(blamed_side("Black wins on time"), true);
     EXPECT_EQ(blamed_side("Black disconnects"), false);
     EXPECT_EQ(blamed_side("Xboard: White's connection stalls"), true);
@@ -419,7 +430,7 @@ TEST(AuditReport, MatrixFindingsAndJsonEscapes) {
     CellResult crash;
     crash.cell = cell_named("crash/uci/nodes");
     crash.expectation = find_expectation(builtin_table(), crash.cell);
-    crash.run.games = {GameRecord{"faulty", "normal", "1-0", "", "Black \"wins\" | \x01"}};
+    crash.run.games = {record("faulty", "normal", "1-0", "", "Black \"wins\" | \x01")};
     crash.run.hung = true;
     crash.judgement = judge(*crash.expectation, crash.run, Yardsticks{});
     crash.command = "cutechess-cli -engine cmd=pawnlark";

@@ -2,7 +2,8 @@
 # pawnlark-audit against the real fastchess or cutechess-cli, on a few cells whose verdicts
 # these builds are known to earn: the control and the illegal move handled right; the crash,
 # the stall, CR LF, tabs and a handshake fault as findings, each for its own reason; for
-# cutechess-cli also a false CECP claim, forfeited. Then checks that nothing is left running.
+# cutechess-cli also a false CECP claim, forfeited. Then a short soak run of 40 games with
+# chaos, two at once. Checks that nothing is left running.
 # Usage: manager_audit.sh PAWNLARK-AUDIT fastchess|cutechess DEFAULT-MANAGERS-DIR
 # The managers come from $PAWNLARK_MANAGERS_DIR, else the default directory; exits 77
 # (skipped) when the manager is not there or cannot run.
@@ -82,5 +83,17 @@ for entry in "${cells[@]}"; do
     fi
 done
 if grep -q '"leftover_engines": \["' "$json"; then fail "an engine was left running"; fi
+
+# The soak: a report whatever the manager did (a fastchess stall ends it as hung), games
+# played, faults fired and each found in a game, no engine left running.
+status=0
+"$audit" --manager "$kind" --path "$program" --soak 40 --concurrency 2 --chaos 20 \
+    --out "$work/soak" 2>"$work/progress" || status=$?
+cat "$work/progress"
+soak=$work/soak/soak.json
+[ "$status" = 0 ] || [ "$status" = 1 ] || fail "soak: exit status $status"
+grep -q '"games_finished": [1-9]' "$soak" || fail "soak: no game finished"
+grep -q '"faults_fired": {"' "$soak" || fail "soak: no fault fired"
+if grep -q 'left running' "$soak"; then fail "soak: an engine was left running"; fi
 if pgrep -f "$work" >/dev/null; then fail "processes of the audit are still running"; fi
 echo "manager_audit ($kind): ok"

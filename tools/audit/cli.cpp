@@ -5,6 +5,9 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+
+#include "tools/audit/soak.h"
 
 namespace pawnlark::audit {
 namespace {
@@ -16,13 +19,17 @@ const std::vector<std::string> GameDirectories{"/usr/games"};
 
 Error usage_error(const std::string& text) { return Error{text}; }
 
-std::optional<int> positive_number(std::string_view text) {
+std::optional<int> number_in(std::string_view text, int low, int high) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < 1) {
+    if (error != std::errc{} || end != text.data() + text.size() || value < low || value > high) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<int> positive_number(std::string_view text) {
+    return number_in(text, 1, std::numeric_limits<int>::max());
 }
 
 std::vector<std::string> split_commas(std::string_view text) {
@@ -65,6 +72,72 @@ Checked<std::string> program_path(const std::string& what, const std::string& na
     std::error_code error;
     const fs::path absolute = fs::absolute(*found, error);
     return error ? *found : absolute.lexically_normal().string();
+}
+
+bool is_soak_option(std::string_view option) {
+    return option == "--soak" || option == "--concurrency" || option == "--chaos"
+           || option == "--chaos-seed" || option == "--chaos-faults" || option == "--tc";
+}
+
+// "1+0.01": seconds and increment, each a decimal number.
+bool read_clock(std::string_view text, Setup& setup) {
+    const std::size_t plus = text.find('+');
+    if (plus == std::string_view::npos) return false;
+    double seconds = 0;
+    double increment = 0;
+    const std::string_view base = text.substr(0, plus);
+    const std::string_view extra = text.substr(plus + 1);
+    const auto read = [](std::string_view part, double& value) {
+        return !part.empty()
+               && std::from_chars(part.data(), part.data() + part.size(), value).ptr
+                      == part.data() + part.size();
+    };
+    if (!read(base, seconds) || !read(extra, increment) || seconds <= 0 || increment < 0) {
+        return false;
+    }
+    setup.clock_seconds = seconds;
+    setup.increment_seconds = increment;
+    return true;
+}
+
+std::optional<Error> read_soak_option(const std::string& option, const std::string& value,
+                                      Options& options) {
+    Soak& soak = options.soak;
+    if (option == "--soak") {
+        const std::optional<int> games = positive_number(value);
+        if (!games || *games % 2 != 0) {
+            return usage_error("--soak takes an even number of games (pairs of colours), not '"
+                               + value + "'");
+        }
+        soak.games = *games;
+    } else if (option == "--concurrency") {
+        const std::optional<int> slots = positive_number(value);
+        if (!slots)
+            return usage_error("--concurrency takes a number from 1 up, not '" + value + "'");
+        soak.concurrency = *slots;
+    } else if (option == "--chaos") {
+        const std::optional<int> per_mille = number_in(value, 0, 1000);
+        if (!per_mille) {
+            return usage_error("--chaos takes a rate per mille from 0 to 1000, not '" + value
+                               + "'");
+        }
+        soak.chaos = *per_mille;
+    } else if (option == "--chaos-seed") {
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos) {
+            return usage_error("--chaos-seed takes a number, not '" + value + "'");
+        }
+        soak.chaos_seed = value;
+    } else if (option == "--chaos-faults") {
+        for (const std::string& name : split_commas(value)) {
+            if (!effect_of(name))
+                return usage_error("--chaos-faults: unknown fault '" + name + "'");
+        }
+        if (split_commas(value).empty()) return usage_error("--chaos-faults names no fault");
+        soak.chaos_faults = value;
+    } else if (!read_clock(value, options.setup)) {
+        return usage_error("--tc takes seconds+increment such as 1+0.01, not '" + value + "'");
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -127,6 +200,8 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
     std::string engine_path;
     std::string polyglot_path;
     bool template_given = false;
+    bool soak_option_given = false;
+    bool clock_given = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         if (option == "--help" || option == "-h") {
@@ -139,12 +214,12 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
         }
         if (i + 1 >= arguments.size()) {
             if (option.starts_with("-")) {
-                const bool known = option == "--manager" || option == "--path"
-                                   || option == "--template" || option == "--engine"
-                                   || option == "--polyglot" || option == "--only" || option == "-j"
-                                   || option == "--out" || option == "--wall-limit"
-                                   || option == "--silence" || option == "--verdict-margin"
-                                   || option == "--repeat" || option == "--expectations";
+                const bool known =
+                    option == "--manager" || option == "--path" || option == "--template"
+                    || option == "--engine" || option == "--polyglot" || option == "--only"
+                    || option == "-j" || option == "--out" || option == "--wall-limit"
+                    || option == "--silence" || option == "--verdict-margin" || option == "--repeat"
+                    || option == "--expectations" || is_soak_option(option);
                 if (known) return usage_error(option + " needs a value");
             }
             return usage_error("unknown argument '" + option + "'");
@@ -191,6 +266,12 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
                 *seconds;
         } else if (option == "--expectations") {
             options.expectations_file = value;
+        } else if (is_soak_option(option)) {
+            if (const std::optional<Error> error = read_soak_option(option, value, options)) {
+                return *error;
+            }
+            soak_option_given = true;
+            clock_given |= option == "--tc";
         } else {
             return usage_error("unknown argument '" + option + "'");
         }
@@ -217,7 +298,31 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
     } else if (template_given) {
         return usage_error("--template is only for --manager custom");
     }
-    if (options.out_directory.empty()) options.out_directory = "audit-" + kind_name;
+    if (options.soak.games > 0) {
+        if (setup.kind != ManagerKind::Fastchess && setup.kind != ManagerKind::Cutechess) {
+            return usage_error("--soak runs under fastchess or cutechess");
+        }
+        if (!options.only.empty() || options.repeat > 1 || options.list) {
+            return usage_error("--only, --repeat and --list are for the matrix, not --soak");
+        }
+        if (!clock_given) {
+            setup.clock_seconds = 1;
+            setup.increment_seconds = 0.01;
+        }
+    } else if (soak_option_given) {
+        return usage_error(
+            "--concurrency, --chaos, --chaos-seed, --chaos-faults and --tc need --soak");
+    }
+    if (options.out_directory.empty()) {
+        options.out_directory = (options.soak.games > 0 ? "soak-" : "audit-") + kind_name;
+    }
+    if (options.wall_limit_seconds == 0 && options.soak.games > 0) {
+        // Each game at most both clocks and a long stall's wait, spread over the slots.
+        options.wall_limit_seconds = 120
+                                     + options.soak.games
+                                           * static_cast<int>(2 * setup.clock_seconds + 20)
+                                           / options.soak.concurrency;
+    }
     if (options.wall_limit_seconds == 0) {
         // Above the longest wait each manager is known to take by design (fastchess: 60 s
         // for an engine that ignores quit; cutechess: 35 s for a start), so that only a

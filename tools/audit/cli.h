@@ -18,7 +18,21 @@ constexpr std::string_view Usage =
     "                      [--template 'COMMAND {faulty} {normal} {pgn} [{tc}] [{proto}]']\n"
     "                      [--engine PATH] [--polyglot PATH] [--only PATTERN,...] [--list]\n"
     "                      [-j N] [--out DIR] [--wall-limit SECONDS] [--silence SECONDS]\n"
-    "                      [--verdict-margin SECONDS] [--repeat N] [--expectations FILE]\n";
+    "                      [--verdict-margin SECONDS] [--repeat N] [--expectations FILE]\n"
+    "       pawnlark-audit --manager fastchess|cutechess --soak GAMES [--concurrency C]\n"
+    "                      [--chaos P] [--chaos-seed N] [--chaos-faults LIST] [--tc S+I] [--path "
+    "PATH]\n"
+    "                      [--engine PATH] [--out DIR] [--wall-limit SECONDS] [--silence SECONDS]\n"
+    "                      [--verdict-margin SECONDS]\n";
+
+// A soak run: one long match of a chaos pawnlark against a plain one.
+struct Soak {
+    int games = 0;  // 0: no soak run, the matrix
+    int concurrency = 2;
+    int chaos = 20;            // per mille
+    std::string chaos_seed;    // empty: the engine's default
+    std::string chaos_faults;  // empty: every fault
+};
 
 struct Options {
     Setup setup;
@@ -32,6 +46,7 @@ struct Options {
     int silence_seconds = 20;         // a manager silent this long while no game ends is hung
     int verdict_margin_seconds = 10;  // a spoiled game may take the faulty side's clock + this
     std::string expectations_file;    // default: the table built in
+    Soak soak;
 };
 
 // Where programs named without a slash are looked for, and where the audit itself lives.

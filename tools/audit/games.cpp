@@ -85,6 +85,21 @@ std::string trim(std::string_view text) {
     return std::string(text);
 }
 
+// A movetext token's move, if it holds one: move numbers ("12.", "12...", "12.e4") and
+// annotations ("$1") are left out.
+void add_move(std::string_view token, std::vector<std::string>& moves) {
+    if (token.starts_with('$')) return;
+    std::size_t digits = 0;
+    while (digits < token.size() && std::isdigit(static_cast<unsigned char>(token[digits])) != 0) {
+        ++digits;
+    }
+    if (digits > 0 && digits < token.size() && token[digits] == '.') {
+        token.remove_prefix(digits);
+        while (token.starts_with('.')) token.remove_prefix(1);
+    }
+    if (!token.empty()) moves.emplace_back(token);
+}
+
 }  // namespace
 
 std::string_view name_of(Ending ending) {
@@ -123,6 +138,8 @@ std::vector<GameRecord> parse_pgn(std::string_view text) {
                 if (name == "Black") game.black = value;
                 if (name == "Result") game.result = value;
                 if (name == "Termination") game.termination = value;
+                if (name == "Round")
+                    std::from_chars(value.data(), value.data() + value.size(), game.round);
             }
             at = end == std::string_view::npos ? text.size() : end + 1;
         } else if (c == '{') {
@@ -144,6 +161,8 @@ std::vector<GameRecord> parse_pgn(std::string_view text) {
                 game = GameRecord{};
                 last_comment.clear();
                 in_game = false;
+            } else if (in_game) {
+                add_move(token, game.moves);
             }
             at = end;
         }
@@ -170,6 +189,9 @@ std::vector<GameRecord> parse_finished_lines(std::string_view text) {
             continue;
         }
         GameRecord game;
+        const std::string_view number =
+            line.substr(start + Start.size(), open - start - Start.size());
+        std::from_chars(number.data(), number.data() + number.size(), game.number);
         game.white = std::string(line.substr(open + 2, versus - open - 2));
         game.black = std::string(line.substr(versus + 4, close - versus - 4));
         const std::string_view rest = line.substr(close + 3);
@@ -201,6 +223,8 @@ std::vector<GameRecord> merge_games(const std::vector<GameRecord>& announced,
             }
             used[i] = true;
             game.termination = pgn[i].termination;
+            game.round = pgn[i].round;
+            game.moves = pgn[i].moves;
             if (game.reason.empty()) game.reason = pgn[i].reason;
             break;
         }

@@ -33,6 +33,9 @@ struct GameRecord {
     std::string result;       // "1-0", "0-1", "1/2-1/2" or "*"
     std::string termination;  // the PGN Termination tag, if any
     std::string reason;       // the manager's words on the end: its comment, else its last one
+    std::vector<std::string> moves;  // the PGN's moves, as written (SAN)
+    int number = 0;                  // from a "Finished game N" line; 0 when not known
+    int round = 0;                   // the PGN Round tag; 0 when not known
 };
 
 // The games of a PGN text, in order; a game cut off at the end of the text is left out.

@@ -25,6 +25,10 @@ struct CellRun {
     double wall_seconds = 0;
     // When the audit saw each game end, in seconds from the start, in the order of `games`.
     std::vector<double> game_ends;
+    // When it saw each "Started game" line, in their order.
+    std::vector<double> game_starts;
+    // The most memory the manager and everything it started held at once (when measured).
+    std::uint64_t peak_resident_kib = 0;
     std::vector<LoggedExit> logged_exits;  // the engines' ends, as the manager's log gives them
     std::vector<std::string> leftovers;    // "pid command" of engines running after it ended
     std::string failure;                   // it could not be started at all

@@ -22,6 +22,7 @@
 #include "tools/audit/manager.h"
 #include "tools/audit/manager_run.h"
 #include "tools/audit/report.h"
+#include "tools/audit/soak_run.h"
 
 namespace {
 
@@ -243,6 +244,7 @@ int audit(int argc, char** argv) {
         std::cout << Usage;
         return 0;
     }
+    if (options.soak.games > 0) return run_soak(options);
 
     std::string table_text(builtin_expectations());
     if (!options.expectations_file.empty()) {

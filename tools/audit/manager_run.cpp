@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,16 @@ void signal_marked(std::string_view entry, const std::string& program, int signa
     }
 }
 
+// The "Started game N of M" lines both managers print.
+std::size_t count_started_lines(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find("Started game "); at != std::string_view::npos;
+         at = text.find("Started game ", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -84,10 +95,10 @@ public:
         const double at = std::chrono::duration<double>(now - start_).count();
         const std::size_t line_end = out.rfind('\n');
         if (line_end != std::string::npos && line_end + 1 > scanned_) {
-            const std::size_t found = parse_finished_lines(std::string_view(out).substr(
-                                                               scanned_, line_end + 1 - scanned_))
-                                          .size();
-            line_ends_.insert(line_ends_.end(), found, at);
+            const std::string_view lines =
+                std::string_view(out).substr(scanned_, line_end + 1 - scanned_);
+            line_ends_.insert(line_ends_.end(), parse_finished_lines(lines).size(), at);
+            starts_.insert(starts_.end(), count_started_lines(lines), at);
             scanned_ = line_end + 1;
         }
         std::uintmax_t files_size = 0;
@@ -96,7 +107,8 @@ public:
             if (entry.is_regular_file(error)) files_size += entry.file_size(error);
         }
         const std::uintmax_t pgn_size = std::filesystem::file_size(files_.pgn, error);
-        if (!error && pgn_size != pgn_size_) {
+        // Read only while no "Finished game" line times the games: a long run's file is large.
+        if (!error && pgn_size != pgn_size_ && line_ends_.empty()) {
             pgn_size_ = pgn_size;
             const std::size_t games = parse_pgn(read_file(files_.pgn)).size();
             if (games > pgn_ends_.size()) pgn_ends_.resize(games, at);
@@ -111,6 +123,7 @@ public:
     const std::vector<double>& game_ends() const {
         return line_ends_.empty() ? pgn_ends_ : line_ends_;
     }
+    const std::vector<double>& game_starts() const { return starts_; }
 
 private:
     CellFiles files_;
@@ -121,6 +134,7 @@ private:
     std::uintmax_t written_ = 0;
     std::vector<double> line_ends_;
     std::vector<double> pgn_ends_;
+    std::vector<double> starts_;
 };
 
 std::vector<LoggedExit> logged_exits(const std::string& directory) {
@@ -214,6 +228,22 @@ std::vector<MarkedProcess> marked_processes(std::string_view entry) {
     return found;
 }
 
+std::uint64_t marked_resident_kib(std::string_view entry) {
+    std::uint64_t total = 0;
+    for (const MarkedProcess& process : marked_processes(entry)) {
+        const std::string status = read_file("/proc/" + std::to_string(process.pid) + "/status");
+        const std::size_t at = status.find("VmRSS:");
+        if (at == std::string::npos) continue;
+        std::size_t digits = status.find_first_of("0123456789", at);
+        std::uint64_t kib = 0;
+        while (digits < status.size() && std::isdigit(static_cast<unsigned char>(status[digits]))) {
+            kib = kib * 10 + static_cast<std::uint64_t>(status[digits++] - '0');
+        }
+        total += kib;
+    }
+    return total;
+}
+
 CellRun run_manager(const RunRequest& request) {
     const std::string entry = std::string(MarkVariable) + "=" + request.mark;
     CellRun run;
@@ -228,11 +258,16 @@ CellRun run_manager(const RunRequest& request) {
     bool asked_to_stop = false;
     Clock::time_point stop_deadline;
     OutputWatch watch(request.files, start);
+    Clock::time_point next_measure = start;
     for (;;) {
         // Once both streams have ended, the wait paces the loop instead.
         const bool streams_ended = manager.communicate({}, true, Clock::now() + Tick, out, err);
         exit = manager.wait_exit(streams_ended ? Tick : milliseconds(0));
         watch.look(out, err);
+        if (request.measure_memory && Clock::now() >= next_measure) {
+            run.peak_resident_kib = std::max(run.peak_resident_kib, marked_resident_kib(entry));
+            next_measure = Clock::now() + Tick;
+        }
         if (exit) break;
         if (asked_to_stop) {
             if (Clock::now() >= stop_deadline) break;
@@ -274,6 +309,7 @@ CellRun run_manager(const RunRequest& request) {
     manager.communicate({}, true, Clock::now(), out, err);
     watch.look(out, err);
     run.game_ends = watch.game_ends();
+    run.game_starts = watch.game_starts();
     run.logged_exits = logged_exits(request.files.directory);
     write_file(request.files.directory + "/manager.out", out);
     write_file(request.files.directory + "/manager.err", err);

@@ -30,6 +30,8 @@ struct RunRequest {
     std::chrono::seconds wall_limit{60};
     // A manager that writes nothing (output, log, PGN) this long while no game ends is hung.
     std::chrono::seconds silence_limit{20};
+    // Sum the resident memory of the manager and its processes at every look.
+    bool measure_memory = false;
 };
 
 // Runs the manager until it ends, the PGN file holds every game (for one that runs until
@@ -47,5 +49,8 @@ struct MarkedProcess {
 
 // The live (not zombie) processes whose environment holds `entry` ("NAME=value").
 std::vector<MarkedProcess> marked_processes(std::string_view entry);
+
+// The resident memory of those processes together, in KiB.
+std::uint64_t marked_resident_kib(std::string_view entry);
 
 }  // namespace pawnlark::audit

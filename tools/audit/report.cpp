@@ -23,21 +23,6 @@ const CellResult* find_result(const AuditReport& report, const Scenario& scenari
     return nullptr;
 }
 
-// Markdown table cells hold no bars or line ends.
-std::string table_text(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '|') {
-            out += "\\|";
-        } else if (c == '\n') {
-            out += ' ';
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::string verdict_mark(Verdict verdict) {
     switch (verdict) {
         case Verdict::Ok:
@@ -64,6 +49,32 @@ int count(const AuditReport& report, Verdict verdict) {
     int n = 0;
     for (const CellResult& result : report.cells) n += result.judgement.verdict == verdict;
     return n;
+}
+
+std::string json_optional(const std::optional<int>& value) {
+    return value ? std::to_string(*value) : "null";
+}
+
+std::string json_strings(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (const std::string& item : items) out += (out.size() > 1 ? ", " : "") + json_string(item);
+    return out + "]";
+}
+
+}  // namespace
+
+std::string table_text(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '|') {
+            out += "\\|";
+        } else if (c == '\n') {
+            out += ' ';
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
 }
 
 std::string json_string(const std::string& text) {
@@ -104,18 +115,6 @@ std::string json_number(double value) {
     return (hundredths < 0 ? "-" : "") + std::to_string(std::labs(hundredths) / 100) + "."
            + fraction;
 }
-
-std::string json_optional(const std::optional<int>& value) {
-    return value ? std::to_string(*value) : "null";
-}
-
-std::string json_strings(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (const std::string& item : items) out += (out.size() > 1 ? ", " : "") + json_string(item);
-    return out + "]";
-}
-
-}  // namespace
 
 std::string duration_text(double seconds) {
     const long whole = std::lround(seconds);

@@ -35,4 +35,11 @@ std::string json_report(const AuditReport& report);
 // "7 min 12 s", "42 s".
 std::string duration_text(double seconds);
 
+// The text as a Markdown table cell: no bars, no line ends.
+std::string table_text(const std::string& text);
+// The text as a JSON string, quotes included.
+std::string json_string(const std::string& text);
+// The value with two decimals: "1.50".
+std::string json_number(double value);
+
 }  // namespace pawnlark::audit
