@@ -1,21 +1,13 @@
 #include "tools/audit/cli.h"
 
-#include <unistd.h>
-
+#include <array>
 #include <charconv>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "tools/audit/soak.h"
 
 namespace pawnlark::audit {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Debian installs games, xboard and polyglot among them, outside a root's usual search path.
-const std::vector<std::string> GameDirectories{"/usr/games"};
 
 Error usage_error(const std::string& text) { return Error{text}; }
 
@@ -54,24 +46,6 @@ std::string_view default_program(ManagerKind kind) {
             break;
     }
     return "";
-}
-
-// The program as a runnable absolute path, or the error naming what is wrong with it.
-Checked<std::string> program_path(const std::string& what, const std::string& name,
-                                  const Environment& environment) {
-    const std::optional<std::string> found = find_program(name, environment.path, GameDirectories);
-    if (!found) {
-        if (name.find('/') != std::string::npos) {
-            return usage_error(what + " " + name + " does not exist");
-        }
-        return usage_error(what + " '" + name + "' is not on the search path (give its path)");
-    }
-    if (const std::optional<std::string> why = not_runnable(*found)) {
-        return usage_error(what + " " + *found + " cannot be run: " + *why);
-    }
-    std::error_code error;
-    const fs::path absolute = fs::absolute(*found, error);
-    return error ? *found : absolute.lexically_normal().string();
 }
 
 bool is_soak_option(std::string_view option) {
@@ -140,61 +114,8 @@ std::optional<Error> read_soak_option(const std::string& option, const std::stri
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<std::string> not_runnable(const std::string& path) {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status)) return "it does not exist";
-    if (fs::is_directory(status)) return "it is a directory";
-    if (::access(path.c_str(), X_OK) != 0) return "it is not executable";
-    std::ifstream file(path, std::ios::binary);
-    std::string start(256, '\0');
-    file.read(start.data(), static_cast<std::streamsize>(start.size()));
-    start.resize(static_cast<std::size_t>(file.gcount()));
-    if (start.starts_with("\x7f"
-                          "ELF")) {
-        return std::nullopt;
-    }
-    if (!start.starts_with("#!")) return "it is neither a program nor a script with #!";
-    std::string interpreter = start.substr(2, start.find('\n') - 2);
-    interpreter.erase(0, interpreter.find_first_not_of(" \t"));
-    interpreter = interpreter.substr(0, interpreter.find_first_of(" \t\r"));
-    if (interpreter.empty() || ::access(interpreter.c_str(), X_OK) != 0) {
-        return "its interpreter '" + interpreter + "' cannot be run";
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> find_program(const std::string& name, const std::string& search_path,
-                                        const std::vector<std::string>& extra_directories) {
-    if (name.empty()) return std::nullopt;
-    std::error_code error;
-    if (name.find('/') != std::string::npos) {
-        if (!fs::exists(name, error)) return std::nullopt;
-        return name;
-    }
-    std::vector<std::string> directories;
-    std::string_view rest = search_path;
-    while (!rest.empty()) {
-        const std::size_t colon = rest.find(':');
-        directories.emplace_back(rest.substr(0, colon));
-        rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
-    }
-    directories.insert(directories.end(), extra_directories.begin(), extra_directories.end());
-    for (const std::string& directory : directories) {
-        if (directory.empty()) continue;
-        const fs::path candidate = fs::path(directory) / name;
-        if (fs::is_regular_file(candidate, error) && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.string();
-        }
-    }
-    return std::nullopt;
-}
-
-Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
-                                    const Environment& environment) {
-    Options options;
+// The words of the command line that are not options' final values.
+struct Words {
     std::string kind_name;
     std::string manager_path;
     std::string engine_path;
@@ -202,149 +123,171 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
     bool template_given = false;
     bool soak_option_given = false;
     bool clock_given = false;
+};
+
+// The options that take a number from 1 up, and what their errors say they take.
+struct NumberOption {
+    std::string_view name;
+    int Options::*field;
+    std::string_view takes;
+};
+const std::array<NumberOption, 5> NumberOptions{{
+    {"-j", &Options::jobs, "a number of cells from 1 up"},
+    {"--wall-limit", &Options::wall_limit_seconds, "seconds from 1 up"},
+    {"--repeat", &Options::repeat, "a number from 1 up"},
+    {"--silence", &Options::silence_seconds, "seconds from 1 up"},
+    {"--verdict-margin", &Options::verdict_margin_seconds, "seconds from 1 up"},
+}};
+
+bool takes_a_value(std::string_view option) {
+    for (const NumberOption& number : NumberOptions) {
+        if (number.name == option) return true;
+    }
+    return option == "--manager" || option == "--path" || option == "--template"
+           || option == "--engine" || option == "--polyglot" || option == "--only"
+           || option == "--out" || option == "--expectations" || is_soak_option(option);
+}
+
+std::optional<Error> read_value(const std::string& option, const std::string& value,
+                                Options& options, Words& words) {
+    for (const NumberOption& number : NumberOptions) {
+        if (number.name != option) continue;
+        const std::optional<int> read = positive_number(value);
+        if (!read) {
+            return usage_error(option + " takes " + std::string(number.takes) + ", not '" + value
+                               + "'");
+        }
+        options.*number.field = *read;
+        return std::nullopt;
+    }
+    if (option == "--manager") {
+        words.kind_name = value;
+    } else if (option == "--path") {
+        words.manager_path = value;
+    } else if (option == "--template") {
+        options.setup.command_template = value;
+        words.template_given = true;
+    } else if (option == "--engine") {
+        words.engine_path = value;
+    } else if (option == "--polyglot") {
+        words.polyglot_path = value;
+    } else if (option == "--only") {
+        options.only = split_commas(value);
+    } else if (option == "--out") {
+        options.out_directory = value;
+    } else if (option == "--expectations") {
+        options.expectations_file = value;
+    } else {
+        words.soak_option_given = true;
+        words.clock_given |= option == "--tc";
+        return read_soak_option(option, value, options);
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> read_words(const std::vector<std::string>& arguments, Options& options,
+                                Words& words) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         if (option == "--help" || option == "-h") {
             options.help = true;
-            return options;
+            return std::nullopt;
         }
         if (option == "--list") {
             options.list = true;
-            continue;
-        }
-        if (i + 1 >= arguments.size()) {
-            if (option.starts_with("-")) {
-                const bool known =
-                    option == "--manager" || option == "--path" || option == "--template"
-                    || option == "--engine" || option == "--polyglot" || option == "--only"
-                    || option == "-j" || option == "--out" || option == "--wall-limit"
-                    || option == "--silence" || option == "--verdict-margin" || option == "--repeat"
-                    || option == "--expectations" || is_soak_option(option);
-                if (known) return usage_error(option + " needs a value");
-            }
+        } else if (!takes_a_value(option)) {
             return usage_error("unknown argument '" + option + "'");
-        }
-        const std::string& value = arguments[++i];
-        if (option == "--manager") {
-            kind_name = value;
-        } else if (option == "--path") {
-            manager_path = value;
-        } else if (option == "--template") {
-            options.setup.command_template = value;
-            template_given = true;
-        } else if (option == "--engine") {
-            engine_path = value;
-        } else if (option == "--polyglot") {
-            polyglot_path = value;
-        } else if (option == "--only") {
-            options.only = split_commas(value);
-        } else if (option == "-j") {
-            const std::optional<int> jobs = positive_number(value);
-            if (!jobs)
-                return usage_error("-j takes a number of cells from 1 up, not '" + value + "'");
-            options.jobs = *jobs;
-        } else if (option == "--out") {
-            options.out_directory = value;
-        } else if (option == "--wall-limit") {
-            const std::optional<int> seconds = positive_number(value);
-            if (!seconds)
-                return usage_error("--wall-limit takes seconds from 1 up, not '" + value + "'");
-            options.wall_limit_seconds = *seconds;
-        } else if (option == "--repeat") {
-            const std::optional<int> times = positive_number(value);
-            if (!times)
-                return usage_error("--repeat takes a number from 1 up, not '" + value + "'");
-            options.repeat = *times;
-        } else if (option == "--silence" || option == "--verdict-margin") {
-            const std::optional<int> seconds = positive_number(value);
-            if (!seconds) {
-                std::string text = option;
-                text += " takes seconds from 1 up, not '" + value + "'";
-                return usage_error(text);
-            }
-            (option == "--silence" ? options.silence_seconds : options.verdict_margin_seconds) =
-                *seconds;
-        } else if (option == "--expectations") {
-            options.expectations_file = value;
-        } else if (is_soak_option(option)) {
-            if (const std::optional<Error> error = read_soak_option(option, value, options)) {
-                return *error;
-            }
-            soak_option_given = true;
-            clock_given |= option == "--tc";
-        } else {
-            return usage_error("unknown argument '" + option + "'");
+        } else if (i + 1 >= arguments.size()) {
+            return usage_error(option + " needs a value");
+        } else if (std::optional<Error> error =
+                       read_value(option, arguments[++i], options, words)) {
+            return error;
         }
     }
+    return std::nullopt;
+}
 
-    if (kind_name.empty()) return usage_error("--manager is required");
-    const std::optional<ManagerKind> kind = manager_kind_named(kind_name);
+std::optional<Error> check_kind(const Words& words, Options& options) {
+    if (words.kind_name.empty()) return usage_error("--manager is required");
+    const std::optional<ManagerKind> kind = manager_kind_named(words.kind_name);
     if (!kind) {
-        return usage_error("unknown manager kind '" + kind_name
+        return usage_error("unknown manager kind '" + words.kind_name
                            + "' (fastchess, cutechess, xboard or custom)");
     }
     Setup& setup = options.setup;
     setup.kind = *kind;
-    if (setup.kind == ManagerKind::Custom) {
-        if (!template_given) return usage_error("--manager custom needs --template");
-        const std::vector<std::string_view> missing = missing_placeholders(setup.command_template);
-        if (!missing.empty()) {
-            std::string names;
-            for (const std::string_view name : missing) {
-                names += (names.empty() ? "" : ", ") + std::string(name);
-            }
-            return usage_error("the template lacks the placeholders " + names);
-        }
-    } else if (template_given) {
-        return usage_error("--template is only for --manager custom");
+    if (setup.kind != ManagerKind::Custom) {
+        if (words.template_given) return usage_error("--template is only for --manager custom");
+        return std::nullopt;
     }
-    if (options.soak.games > 0) {
-        if (setup.kind != ManagerKind::Fastchess && setup.kind != ManagerKind::Cutechess) {
-            return usage_error("--soak runs under fastchess or cutechess");
+    if (!words.template_given) return usage_error("--manager custom needs --template");
+    if (!words.manager_path.empty()) return usage_error("--path is not for --manager custom");
+    const std::vector<std::string_view> missing = missing_placeholders(setup.command_template);
+    if (!missing.empty()) {
+        std::string names;
+        for (const std::string_view name : missing) {
+            names += (names.empty() ? "" : ", ") + std::string(name);
         }
-        if (!options.only.empty() || options.repeat > 1 || options.list) {
-            return usage_error("--only, --repeat and --list are for the matrix, not --soak");
-        }
-        if (!clock_given) {
-            setup.clock_seconds = 1;
-            setup.increment_seconds = 0.01;
-        }
-    } else if (soak_option_given) {
+        return usage_error("the template lacks the placeholders " + names);
+    }
+    return std::nullopt;
+}
+
+std::optional<Error> check_soak(const Words& words, Options& options) {
+    if (options.soak.games == 0) {
+        if (!words.soak_option_given) return std::nullopt;
         return usage_error(
             "--concurrency, --chaos, --chaos-seed, --chaos-faults and --tc need --soak");
     }
-    if (options.out_directory.empty()) {
-        options.out_directory = (options.soak.games > 0 ? "soak-" : "audit-") + kind_name;
+    const ManagerKind kind = options.setup.kind;
+    if (kind != ManagerKind::Fastchess && kind != ManagerKind::Cutechess) {
+        return usage_error("--soak runs under fastchess or cutechess");
     }
-    if (options.wall_limit_seconds == 0 && options.soak.games > 0) {
+    if (!options.only.empty() || options.repeat > 1 || options.list) {
+        return usage_error("--only, --repeat and --list are for the matrix, not --soak");
+    }
+    if (!words.clock_given) {
+        options.setup.clock_seconds = 1;
+        options.setup.increment_seconds = 0.01;
+    }
+    return std::nullopt;
+}
+
+void set_defaults(const Words& words, Options& options) {
+    const bool soak = options.soak.games > 0;
+    if (options.out_directory.empty()) {
+        options.out_directory = (soak ? "soak-" : "audit-") + words.kind_name;
+    }
+    if (options.wall_limit_seconds != 0) return;
+    if (soak) {
         // Each game at most both clocks and a long stall's wait, spread over the slots.
         options.wall_limit_seconds = 120
                                      + options.soak.games
-                                           * static_cast<int>(2 * setup.clock_seconds + 20)
+                                           * static_cast<int>(2 * options.setup.clock_seconds + 20)
                                            / options.soak.concurrency;
+        return;
     }
-    if (options.wall_limit_seconds == 0) {
-        // Above the longest wait each manager is known to take by design (fastchess: 60 s
-        // for an engine that ignores quit; cutechess: 35 s for a start), so that only a
-        // manager that waits for good is called hung.
-        switch (setup.kind) {
-            case ManagerKind::Fastchess:
-                options.wall_limit_seconds = 150;
-                break;
-            case ManagerKind::Cutechess:
-            case ManagerKind::Custom:
-                options.wall_limit_seconds = 120;
-                break;
-            case ManagerKind::Xboard:
-                options.wall_limit_seconds = 40;
-                break;
-        }
+    // Above the longest wait each manager is known to take by design (fastchess: 60 s for an
+    // engine that ignores quit; cutechess: 35 s for a start), so that only a manager that
+    // waits for good is called hung.
+    switch (options.setup.kind) {
+        case ManagerKind::Fastchess:
+            options.wall_limit_seconds = 150;
+            break;
+        case ManagerKind::Cutechess:
+        case ManagerKind::Custom:
+            options.wall_limit_seconds = 120;
+            break;
+        case ManagerKind::Xboard:
+            options.wall_limit_seconds = 40;
+            break;
     }
-    if (options.list) return options;
+}
 
-    // Every program is checked before the first cell starts.
+// Every program is checked before the first cell starts.
+std::optional<Error> find_programs(const Words& words, const Environment& environment,
+                                   Setup& setup) {
     if (setup.kind == ManagerKind::Custom) {
-        if (!manager_path.empty()) return usage_error("--path is not for --manager custom");
         const std::string& text = setup.command_template;
         const std::size_t start = text.find_first_not_of(" \t");
         const std::string first =
@@ -357,31 +300,49 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
             }
         }
     } else {
-        const std::string name =
-            manager_path.empty() ? std::string(default_program(setup.kind)) : manager_path;
-        Checked<std::string> manager = program_path("manager", name, environment);
+        const std::string name = words.manager_path.empty()
+                                     ? std::string(default_program(setup.kind))
+                                     : words.manager_path;
+        Checked<std::string> manager = program_path("manager", name, environment.path);
         if (!manager) return manager.error();
         setup.manager = std::move(manager).value();
     }
     Checked<std::string> engine = program_path(
-        "engine", engine_path.empty() ? environment.own_directory + "/pawnlark" : engine_path,
-        environment);
+        "engine",
+        words.engine_path.empty() ? environment.own_directory + "/pawnlark" : words.engine_path,
+        environment.path);
     if (!engine) return engine.error();
     setup.engine = std::move(engine).value();
+    if (setup.kind != ManagerKind::Xboard) return std::nullopt;
 
-    if (setup.kind == ManagerKind::Xboard) {
-        Checked<std::string> xvfb = program_path("xvfb-run", "xvfb-run", environment);
-        if (!xvfb) {
-            return usage_error(xvfb.error().text + "; xboard needs it for a virtual display");
-        }
-        setup.xvfb_run = std::move(xvfb).value();
-        Checked<std::string> polyglot = program_path(
-            "polyglot", polyglot_path.empty() ? "polyglot" : polyglot_path, environment);
-        if (polyglot) {
-            setup.polyglot = std::move(polyglot).value();
-        } else if (!polyglot_path.empty()) {
-            return polyglot.error();
-        }
+    Checked<std::string> xvfb = program_path("xvfb-run", "xvfb-run", environment.path);
+    if (!xvfb) return usage_error(xvfb.error().text + "; xboard needs it for a virtual display");
+    setup.xvfb_run = std::move(xvfb).value();
+    Checked<std::string> polyglot =
+        program_path("polyglot", words.polyglot_path.empty() ? "polyglot" : words.polyglot_path,
+                     environment.path);
+    if (polyglot) {
+        setup.polyglot = std::move(polyglot).value();
+    } else if (!words.polyglot_path.empty()) {
+        return polyglot.error();
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
+                                    const Environment& environment) {
+    Options options;
+    Words words;
+    if (std::optional<Error> error = read_words(arguments, options, words)) return *error;
+    if (options.help) return options;
+    if (std::optional<Error> error = check_kind(words, options)) return *error;
+    if (std::optional<Error> error = check_soak(words, options)) return *error;
+    set_defaults(words, options);
+    if (options.list) return options;
+    if (std::optional<Error> error = find_programs(words, environment, options.setup)) {
+        return *error;
     }
     return options;
 }

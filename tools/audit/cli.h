@@ -9,6 +9,7 @@
 
 #include "tools/audit/error.h"
 #include "tools/audit/manager.h"
+#include "tools/audit/programs.h"
 #include "tools/audit/scenario.h"
 
 namespace pawnlark::audit {
@@ -64,14 +65,5 @@ Checked<Options> parse_command_line(const std::vector<std::string>& arguments,
 // cell. The control cell of each protocol and limit selected comes along as the yardstick
 // of wall times.
 Checked<std::vector<Cell>> selected_cells(const Options& options);
-
-// Why the file cannot be run as a program ("does not exist", "is not executable", ...), or
-// nothing when it can.
-std::optional<std::string> not_runnable(const std::string& path);
-
-// The program's path: as given when it holds a slash, else the first match on the search
-// path, then in the extra directories.
-std::optional<std::string> find_program(const std::string& name, const std::string& search_path,
-                                        const std::vector<std::string>& extra_directories = {});
 
 }  // namespace pawnlark::audit

@@ -96,8 +96,9 @@ void check_run(const SoakRun& soak, const std::vector<GameRecord>& games,
         games.begin(), games.end(), [](const GameRecord& g) { return g.result != "*"; }));
     const std::string progress =
         std::to_string(finished) + " of " + std::to_string(soak.games_asked) + " games";
-    if (!run.failure.empty())
+    if (!run.failure.empty()) {
         add("not started", "the manager could not be started: " + run.failure);
+    }
     if (run.silent) {
         add("silent after " + progress, "the manager hung: it wrote nothing for "
                                             + std::to_string(std::lround(run.silence_seconds))
@@ -165,9 +166,8 @@ void check_durations(const SoakRun& soak, const std::vector<GameRecord>& games,
                  fault == faults.end() ? std::nullopt : std::optional(fault->second),
                  recorded_text(games[i]),
                  "it took " + std::to_string(std::lround(took))
-                     + " s; the clocks and "
-                       "the margin allow "
-                     + std::to_string(std::lround(allowed)) + " s"});
+                     + " s; the clocks and the margin allow " + std::to_string(std::lround(allowed))
+                     + " s"});
         }
     }
 }
@@ -194,8 +194,9 @@ std::vector<int> parse_started_games(std::string_view text) {
     std::vector<int> numbers;
     for_each_line(text, [&](std::string_view line) {
         const std::size_t start = line.find(Start);
-        if (start != std::string_view::npos)
+        if (start != std::string_view::npos) {
             numbers.push_back(number_at(line, start + Start.size()));
+        }
     });
     return numbers;
 }

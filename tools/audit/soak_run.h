@@ -9,8 +9,12 @@
 
 #include "tools/audit/cli.h"
 #include "tools/audit/soak.h"
+#include "tools/audit/soak_report.h"
 
 namespace pawnlark::audit {
+
+// The chaos engine's arguments, after the program.
+std::vector<std::string> chaos_arguments(const Soak& soak);
 
 // The manager's command line for the whole match; the chaos engine's notes go to `notes`
 // (cutechess-cli) or to the log in `directory` (fastchess).
@@ -26,16 +30,5 @@ std::string replay_command(const Options& options, const Departure& departure,
 // Runs the soak, writes DIR/soak.md and DIR/soak.json; the audit's exit status: 0 without
 // departures, 1 with, 3 when the manager could not be run or the report not written.
 int run_soak(const Options& options);
-
-// The report of a judged soak run.
-struct SoakReport {
-    const Options* options = nullptr;
-    SoakRun soak;
-    SoakJudgement judgement;
-    std::vector<std::string> replays;  // one per departure, empty when none
-    std::string command;               // the manager's, for a shell
-};
-std::string soak_markdown(const SoakReport& report);
-std::string soak_json(const SoakReport& report);
 
 }  // namespace pawnlark::audit
