@@ -14,16 +14,21 @@
 
 #include "support/child_process.h"
 #include "tools/audit/games.h"
+#include "tools/audit/soak_run.h"
 
 namespace pawnlark::audit {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string fixture(const std::string& name) {
-    std::ifstream file(std::string(AUDIT_FIXTURE_DIR) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(file) << name;
+std::string fixture_at(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string fixture(const std::string& name) {
+    return fixture_at(fs::path(AUDIT_FIXTURE_DIR) / name);
 }
 
 // A recorded run: the manager's output, its PGN file and the engine's notes.
@@ -121,6 +126,32 @@ TEST(SoakJudge, DeparturesOfARunAreFound) {
             EXPECT_EQ(departure.fault, (ChaosNote{"garble-noeol", 20}));
         }
     }
+}
+
+TEST(SoakJudge, ReplayPlaysTheGameFromTheMovesBeforeItsFault) {
+    Options options;
+    options.setup.kind = ManagerKind::Fastchess;
+    options.setup.manager = "/opt/fastchess";
+    options.setup.engine = "/opt/pawnlark";
+    GameRecord game;
+    game.number = 2;
+    game.white = "normal";
+    game.black = "faulty";
+    game.moves = {"e4", "e5", "Nf3"};
+    const fs::path opening = fs::temp_directory_path() / "pawnlark-replay-game-2.pgn";
+    const Departure departure{2, ChaosNote{"crash", 4}, "", ""};
+    const std::string command = replay_command(options, departure, {game}, opening.string());
+    // The plain engine is White, the faulty one crashes at its first move, ply 4.
+    EXPECT_NE(command.find("name=normal 'args=--name normal' -engine cmd=/opt/pawnlark "
+                           "name=faulty 'args=--name faulty --crash-at-ply 4'"),
+              std::string::npos)
+        << command;
+    EXPECT_NE(command.find("-openings file=" + opening.string()), std::string::npos) << command;
+    EXPECT_NE(command.find("-games 1 -recover"), std::string::npos) << command;
+    EXPECT_NE(fixture_at(opening).find("\n1. e4 e5 2. Nf3 *"), std::string::npos);
+    fs::remove(opening);
+    // A game the PGN lacks cannot be replayed.
+    EXPECT_EQ(replay_command(options, {3, std::nullopt, "", ""}, {game}, opening.string()), "");
 }
 
 TEST(SoakJudge, ManagerOutputsAreRead) {

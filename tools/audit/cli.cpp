@@ -154,8 +154,9 @@ std::optional<Error> read_value(const std::string& option, const std::string& va
         if (number.name != option) continue;
         const std::optional<int> read = positive_number(value);
         if (!read) {
-            return usage_error(option + " takes " + std::string(number.takes) + ", not '" + value
-                               + "'");
+            std::string text = option;
+            text.append(" takes ").append(number.takes).append(", not '").append(value) += "'";
+            return usage_error(text);
         }
         options.*number.field = *read;
         return std::nullopt;

@@ -158,7 +158,7 @@ std::string replay_command(const Options& options, const Departure& departure,
         write_file(opening, opening_pgn(game->moves, plies, game->number));
         line.insert(line.end(), {"-openings", "file=" + opening, "format=pgn", "order=sequential"});
     }
-    line.insert(line.end(), {"-rounds", "1", "-games", "1", "-pgnout"});
+    line.insert(line.end(), {"-rounds", "1", "-games", "1", "-recover", "-pgnout"});
     const std::string pgn = fs::path(opening).replace_extension(".replay.pgn").string();
     line.push_back(setup.kind == ManagerKind::Fastchess ? "file=" + pgn : pgn);
     return shell_line(line);

@@ -20,10 +20,10 @@ std::vector<std::string> chaos_arguments(const Soak& soak);
 // (cutechess-cli) or to the log in `directory` (fastchess).
 std::vector<std::string> soak_command(const Options& options, const std::string& directory);
 
-// A manager command that plays the departure's game once more: from the moves before the fault
-// (before the last move when no fault is named), the faulty engine with that fault at that
-// ply in place of chaos, each side its colour. Writes the opening to `opening`, a PGN file.
-// Empty when the game and its moves are not known.
+// A manager command that plays the departure's game once more, with the recover option as in
+// the match: from the moves before the fault (before the last move when no fault is named),
+// the faulty engine with that fault at that ply in place of chaos, each side its colour. Writes the
+// opening to `opening`, a PGN file. Empty when the game and its moves are not known.
 std::string replay_command(const Options& options, const Departure& departure,
                            const std::vector<GameRecord>& games, const std::string& opening);
 
