@@ -64,7 +64,7 @@ std::vector<std::string> fastchess_command(const Setup& setup, const Cell& cell,
     }
     append(line, {"-rounds", "1", "-games", "2", "-pgnout", "file=" + files.pgn, "-log",
                   "file=" + files.directory + "/fastchess.log", "level=info", "engine=true",
-                  "-ping-ms", "5000"});
+                  "-ping-ms", std::string(FastchessPingMs)});
     return line;
 }
 

@@ -25,6 +25,10 @@ constexpr std::string_view PgnPlaceholder = "{pgn}";        // where the games a
 constexpr std::string_view ClockPlaceholder = "{tc}";       // "2+0.02": seconds + increment
 constexpr std::string_view ProtoPlaceholder = "{proto}";    // "uci" or "cecp"
 
+// What the audit gives fastchess's -ping-ms, its wait for readyok (default 60 s): a stalled
+// engine then holds its game for seconds, not minutes, and the audit still sees the wait.
+constexpr std::string_view FastchessPingMs = "5000";
+
 // Everything the command lines are made of.
 struct Setup {
     ManagerKind kind = ManagerKind::Custom;

@@ -120,7 +120,8 @@ std::vector<std::string> soak_command(const Options& options, const std::string&
             line.emplace_back("-force-concurrency");
         }
         line.insert(line.end(), {"-pgnout", "file=" + directory + "/games.pgn", "-log",
-                                 "file=" + fastchess_log(directory), "level=info", "engine=true"});
+                                 "file=" + fastchess_log(directory), "level=info", "engine=true",
+                                 "-ping-ms", std::string(FastchessPingMs)});
     } else {
         line.insert(line.end(), {"-pgnout", directory + "/games.pgn"});
     }
@@ -158,7 +159,11 @@ std::string replay_command(const Options& options, const Departure& departure,
         write_file(opening, opening_pgn(game->moves, plies, game->number));
         line.insert(line.end(), {"-openings", "file=" + opening, "format=pgn", "order=sequential"});
     }
-    line.insert(line.end(), {"-rounds", "1", "-games", "1", "-recover", "-pgnout"});
+    line.insert(line.end(), {"-rounds", "1", "-games", "1", "-recover"});
+    if (setup.kind == ManagerKind::Fastchess) {
+        line.insert(line.end(), {"-ping-ms", std::string(FastchessPingMs)});
+    }
+    line.emplace_back("-pgnout");
     const std::string pgn = fs::path(opening).replace_extension(".replay.pgn").string();
     line.push_back(setup.kind == ManagerKind::Fastchess ? "file=" + pgn : pgn);
     return shell_line(line);
