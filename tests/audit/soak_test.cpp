@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -117,7 +118,7 @@ TEST(SoakJudge, DeparturesOfARunAreFound) {
     EXPECT_TRUE(has_problem(judgement, 5, "never got a result"));
     EXPECT_TRUE(has_problem(judgement, 0, "final score is not the score of its PGN"));
     EXPECT_TRUE(has_problem(judgement, 2, "plain engine was charged"));
-    EXPECT_TRUE(has_problem(judgement, 1, "no fault fired that ends a game so"));
+    EXPECT_TRUE(has_problem(judgement, 1, "the engine announced no fault that ends a game so"));
     EXPECT_TRUE(has_problem(judgement, 6, "it took 16 s"));
     // Game 5 was the garble that made White's move illegal: that fault now has no game.
     EXPECT_TRUE(has_problem(judgement, 0, "chaos fired garble-empty at ply 21, but no game"));
@@ -126,6 +127,21 @@ TEST(SoakJudge, DeparturesOfARunAreFound) {
             EXPECT_EQ(departure.fault, (ChaosNote{"garble-noeol", 20}));
         }
     }
+}
+
+TEST(SoakJudge, ManagerKilledMidMatchIsOneDeparture) {
+    // As fastchess once was, by SIGPIPE: it wrote to an engine that had just crashed after its
+    // answer. Its unfinished games and their faults are not held against it.
+    SoakRun killed = recorded("cutechess", "soak_cutechess.err");
+    killed.run.exit_code.reset();
+    killed.run.signal = SIGPIPE;
+    killed.run.games.resize(6);
+    const SoakJudgement judgement = judge_soak(killed);
+    ASSERT_EQ(judgement.departures.size(), 1U) << problems(judgement);
+    EXPECT_TRUE(has_problem(judgement, 0, "killed by a signal"));
+    EXPECT_NE(judgement.departures[0].recorded.find("signal 13 (Broken pipe) after 6 of 12"),
+              std::string::npos)
+        << judgement.departures[0].recorded;
 }
 
 TEST(SoakJudge, ReplayPlaysTheGameFromTheMovesBeforeItsFault) {

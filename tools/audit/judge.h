@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/audit/expectations.h"
+#include "tools/audit/faulty_side.h"
 #include "tools/audit/games.h"
 #include "tools/audit/scenario.h"
 
@@ -46,15 +47,6 @@ struct Judgement {
     int runs = 1;                       // how often the cell ran (--repeat)
     int finding_runs = 0;               // how many of those runs found something
 };
-
-// Whether the faulty engine had White, from the players' names ("faulty", else the one that
-// is not "normal"); absent when the names do not tell.
-std::optional<bool> faulty_is_white(const GameRecord& game);
-
-// The side the manager's words hold responsible for the end of a game: the colour they start
-// with ("White disconnects", "Black's connection stalls"), or the other one when they name the
-// winner ("Black wins on time"); absent when they start with neither. True for White.
-std::optional<bool> blamed_side(const std::string& reason);
 
 // What a cell is held against besides its row.
 struct Yardsticks {

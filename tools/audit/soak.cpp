@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
+
+#include "tools/audit/faulty_side.h"
 
 namespace pawnlark::audit {
 namespace {
@@ -26,11 +29,9 @@ void for_each_line(std::string_view text, Visit visit) {
     }
 }
 
+// "game 12, faulty Black: 1-0 {Black disconnects}".
 std::string recorded_text(const GameRecord& game) {
-    std::string text = "game " + std::to_string(game.number) + " (" + game.white + " vs "
-                       + game.black + "): " + game.result;
-    if (!game.reason.empty()) text += " {" + game.reason + "}";
-    return text;
+    return "game " + std::to_string(game.number) + ", " + describe(game);
 }
 
 std::string endings_text(const std::vector<Ending>& endings) {
@@ -86,6 +87,10 @@ Game* ended_by_its_move(std::vector<Game>& games, const ChaosNote& note) {
     return nullptr;
 }
 
+// A manager that did not end by itself (hung, or killed by a signal) leaves games unfinished:
+// without results, their faults without a game to end, its score not final.
+bool ended_by_itself(const CellRun& run) { return !run.hung && run.exit_code.has_value(); }
+
 void check_run(const SoakRun& soak, const std::vector<GameRecord>& games,
                std::vector<Departure>& departures) {
     const CellRun& run = soak.run;
@@ -106,7 +111,12 @@ void check_run(const SoakRun& soak, const std::vector<GameRecord>& games,
     } else if (run.hung) {
         add("running after " + progress, "the manager hung: still running at the wall limit");
     }
-    if (!run.hung && run.failure.empty()) {
+    if (run.signal) {
+        const int signal = *run.signal;
+        add("killed by signal " + std::to_string(signal) + " (" + ::strsignal(signal) + ") after "
+                + progress,
+            "the manager was killed by a signal before the match was over");
+    } else if (!run.hung && run.failure.empty()) {
         const int status = run.exit_code.value_or(-1);
         if (finished < soak.games_asked && status == 0) {
             add("exit 0 after " + progress,
@@ -122,7 +132,7 @@ void check_run(const SoakRun& soak, const std::vector<GameRecord>& games,
     std::set<int> done;
     for (const GameRecord& game : games) done.insert(game.number);
     for (const int number : soak.started) {
-        if (done.count(number) == 0 && !run.hung) {
+        if (done.count(number) == 0 && ended_by_itself(run)) {
             departures.push_back(
                 {number, std::nullopt, "started, no result",
                  "game " + std::to_string(number) + " was started but never got a result"});
@@ -131,7 +141,7 @@ void check_run(const SoakRun& soak, const std::vector<GameRecord>& games,
     for (const std::string& leftover : run.leftovers) {
         add(leftover, "an engine was left running after the manager ended");
     }
-    if (soak.final_tally && !run.hung) {
+    if (soak.final_tally && ended_by_itself(run)) {
         const Tally pgn = tally_of(soak.pgn);
         if (*soak.final_tally != pgn) {
             add("final score " + tally_text(*soak.final_tally) + ", PGN " + tally_text(pgn) + " ("
@@ -233,14 +243,18 @@ std::optional<Tally> parse_final_tally(std::string_view output) {
 Tally tally_of(const std::vector<GameRecord>& games) {
     Tally tally;
     for (const GameRecord& game : games) {
-        const std::optional<bool> white = faulty_is_white(game);
-        if (!white || game.result == "*") continue;
-        if (game.result == "1/2-1/2") {
-            ++tally.draws;
-        } else if ((game.result == "1-0") == *white) {
-            ++tally.wins;
-        } else {
-            ++tally.losses;
+        switch (faulty_score(game)) {
+            case Score::Won:
+                ++tally.wins;
+                break;
+            case Score::Lost:
+                ++tally.losses;
+                break;
+            case Score::Drawn:
+                ++tally.draws;
+                break;
+            case Score::None:
+                break;
         }
     }
     return tally;
@@ -317,7 +331,7 @@ SoakJudgement judge_soak(const SoakRun& soak) {
             if (game != nullptr) {
                 game->matched = true;
                 judgement.spoiled.push_back({game->record->number, note, game->ending});
-            } else if (spoiling && !soak.run.hung) {
+            } else if (spoiling && ended_by_itself(soak.run)) {
                 judgement.departures.push_back({0, note, "no such game",
                                                 "chaos fired " + note.fault + " at ply "
                                                     + std::to_string(note.ply)
@@ -329,10 +343,10 @@ SoakJudgement judge_soak(const SoakRun& soak) {
     check_durations(soak, judgement.games, judgement.spoiled, judgement.departures);
     for (const Game& game : games) {
         if (game.matched || is_normal(game.ending)) continue;
-        judgement.departures.push_back({game.record->number, std::nullopt,
-                                        recorded_text(*game.record),
-                                        "it ended by " + std::string(name_of(game.ending))
-                                            + ", but no fault fired that ends a game so"});
+        judgement.departures.push_back(
+            {game.record->number, std::nullopt, recorded_text(*game.record),
+             "it ended by " + std::string(name_of(game.ending))
+                 + ", but the engine announced no fault that ends a game so"});
     }
     std::stable_sort(judgement.departures.begin(), judgement.departures.end(),
                      [](const Departure& a, const Departure& b) { return a.game < b.game; });
