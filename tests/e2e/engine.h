@@ -67,6 +67,17 @@ inline support::ProcessRun engine_run(std::vector<std::string> arguments, std::s
     return run;
 }
 
+// Runs the engine to its end. Wine's loader now and then fails to start a program: it exits
+// with status 1 at once, having written nothing on standard output, a status pawnlark never
+// ends with. Behind a launcher such a run is made once more.
+inline support::ProcessResult run_engine(const support::ProcessRun& run) {
+    support::ProcessResult result = support::run_process(run);
+    if (behind_launcher() && result.exit_code == 1 && result.out.empty()) {
+        result = support::run_process(run);
+    }
+    return result;
+}
+
 // The engine as a live child, for a conversation.
 inline support::ChildProcess start_engine(std::vector<std::string> arguments,
                                           const support::SpawnOptions& options = {}) {

@@ -16,7 +16,7 @@ namespace {
 using std::chrono::milliseconds;
 
 support::ProcessResult run(std::vector<std::string> arguments, std::string input) {
-    return support::run_process(e2e::engine_run(std::move(arguments), std::move(input)));
+    return e2e::run_engine(e2e::engine_run(std::move(arguments), std::move(input)));
 }
 
 TEST(GarbleNoEol, LastLineLacksItsLineFeedAndTheEngineReadsOn) {

@@ -62,7 +62,7 @@ TEST_P(GoldenTest, OutputIsUnchanged) {
         expected_exit = std::atoi(read_file(base.string() + ".exit").c_str());
     }
 
-    const support::ProcessResult result = support::run_process(run);
+    const support::ProcessResult result = e2e::run_engine(run);
     ASSERT_FALSE(result.timed_out);
     EXPECT_EQ(result.exit_code, expected_exit);
     EXPECT_EQ(result.err, "");

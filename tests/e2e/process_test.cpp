@@ -12,6 +12,7 @@ namespace pawnlark {
 namespace {
 
 using e2e::engine_run;
+using e2e::run_engine;
 
 class OutputFailureTest : public ::testing::TestWithParam<support::StreamTarget> {};
 
@@ -23,7 +24,7 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
          }) {
         support::ProcessRun run = engine_run(arguments, input);
         run.stdout_target = GetParam();
-        const support::ProcessResult result = support::run_process(run);
+        const support::ProcessResult result = run_engine(run);
         EXPECT_EQ(result.exit_code, 101) << "signal " << result.signal.value_or(0);
         EXPECT_TRUE(result.err.starts_with("failed printing to stdout: ")) << result.err;
         EXPECT_TRUE(result.err.ends_with("\n")) << result.err;
@@ -33,7 +34,7 @@ TEST_P(OutputFailureTest, FirstFailedReplyEndsWithStatus101AndADiagnostic) {
 TEST_P(OutputFailureTest, RunWithoutRepliesEndsNormally) {
     support::ProcessRun run = engine_run({}, "setoption name UCI_Chess960 value true\nquit\n");
     run.stdout_target = GetParam();
-    const support::ProcessResult result = support::run_process(run);
+    const support::ProcessResult result = run_engine(run);
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.err, "");
 }
@@ -50,17 +51,16 @@ INSTANTIATE_TEST_SUITE_P(Targets, OutputFailureTest,
 TEST(OutputFailure, DiagnosticNamesTheSystemError) {
     support::ProcessRun run = engine_run({"bench"}, "");
     run.stdout_target = support::StreamTarget::DevFull;
-    EXPECT_EQ(support::run_process(run).err,
-              "failed printing to stdout: No space left on device\n");
+    EXPECT_EQ(run_engine(run).err, "failed printing to stdout: No space left on device\n");
     run.stdout_target = support::StreamTarget::ClosedPipe;
-    EXPECT_EQ(support::run_process(run).err, "failed printing to stdout: Broken pipe\n");
+    EXPECT_EQ(run_engine(run).err, "failed printing to stdout: Broken pipe\n");
 }
 
 TEST(LongLines, ManyMegabyteLinesAreReadWhole) {
     // A 4 MiB token followed by a command on the same line must not split into two commands.
     const std::string huge(4 << 20, 'u');
     const support::ProcessResult result =
-        support::run_process(engine_run({}, huge + " isready\n" + huge + "\nisready\n"));
+        run_engine(engine_run({}, huge + " isready\n" + huge + "\nisready\n"));
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out, "readyok\n");
     EXPECT_EQ(result.err, "");

@@ -210,7 +210,7 @@ TEST_P(TranscriptTest, MatchesTheBinary) {
     ASSERT_TRUE(transcript.errors.empty()) << transcript.errors.front();
 
     const support::ProcessResult result =
-        transcript.later.empty() ? support::run_process(transcript.run) : run_paced(transcript);
+        transcript.later.empty() ? e2e::run_engine(transcript.run) : run_paced(transcript);
     EXPECT_EQ(result.out, transcript.expected_out);
     EXPECT_EQ(result.err, "");
     if (transcript.expected_exit) {
