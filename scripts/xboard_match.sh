@@ -34,7 +34,14 @@ play() {  # NAME EXTRA-XBOARD-ARGUMENTS...
         [ "$played" = "$games" ] && break
         sleep 0.5
     done
+    # Asked first, so that xboard ends its engines; killed when it has not ended in 5 s (once in
+    # a while it takes no notice, and stayed up for good).
     kill -TERM -- "-$manager" 2>/dev/null || true
+    for _ in $(seq 20); do
+        kill -0 -- "-$manager" 2>/dev/null || break
+        sleep 0.25
+    done
+    kill -KILL -- "-$manager" 2>/dev/null || true
     wait "$manager" 2>/dev/null || true
     if [ "$played" != "$games" ]; then
         echo "$name: $played of $games games in the PGN"
