@@ -17,6 +17,7 @@
 
 #include "tools/audit/cli.h"
 #include "tools/audit/expectations.h"
+#include "tools/audit/files.h"
 #include "tools/audit/games.h"
 #include "tools/audit/judge.h"
 #include "tools/audit/manager.h"
@@ -42,17 +43,6 @@ int usage_failure(const std::string& text) {
 int run_failure(const std::string& text) {
     std::cerr << "pawnlark-audit: " << text << "\n";
     return RunFailureStatus;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-bool write_file(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    return static_cast<bool>(file);
 }
 
 double seconds_since(Clock::time_point start) {

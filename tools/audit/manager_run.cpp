@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 #include <utility>
 
 #include "support/child_process.h"
+#include "tools/audit/files.h"
 #include "tools/audit/games.h"
 
 namespace pawnlark::audit {
@@ -29,16 +28,6 @@ constexpr milliseconds StopGrace{10000};
 // A program that could not be run (a failed exec, a library missing, a shell's unknown
 // command) ends with this status.
 constexpr int ExecFailedStatus = 127;
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const std::string& path, std::string_view text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
 
 bool is_one_of(const std::string& program, const std::vector<std::string>& programs) {
     return std::find(programs.begin(), programs.end(), program) != programs.end();

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <thread>
 
+#include "tools/audit/files.h"
 #include "tools/audit/manager_run.h"
 #include "tools/audit/report.h"
 
@@ -19,17 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr int DeparturesStatus = 1;
 constexpr int RunFailureStatus = 3;
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-bool write_file(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    return static_cast<bool>(file);
-}
 
 std::string joined(const std::vector<std::string>& words) {
     std::string text;
