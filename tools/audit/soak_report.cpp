@@ -35,14 +35,20 @@ std::string run_text(const CellRun& run) {
     return "exit " + std::to_string(run.exit_code.value_or(-1));
 }
 
+// How often each fault fired, by name.
+std::map<std::string, int> faults_fired(const std::vector<ChaosNote>& notes) {
+    std::map<std::string, int> fired;
+    for (const ChaosNote& note : notes) ++fired[note.fault];
+    return fired;
+}
+
 }  // namespace
 
 std::string soak_markdown(const SoakReport& report) {
     const Options& options = *report.options;
     const SoakRun& soak = report.soak;
     const SoakJudgement& judgement = report.judgement;
-    std::map<std::string, int> fired;
-    for (const ChaosNote& note : soak.notes) ++fired[note.fault];
+    const std::map<std::string, int> fired = faults_fired(soak.notes);
     std::map<std::string, std::map<std::string, int>> endings;
     for (const SpoiledGame& game : judgement.spoiled) {
         ++endings[game.fault.fault][std::string(name_of(game.ending))];
@@ -92,8 +98,7 @@ std::string soak_json(const SoakReport& report) {
     const Options& options = *report.options;
     const SoakRun& soak = report.soak;
     const SoakJudgement& judgement = report.judgement;
-    std::map<std::string, int> fired;
-    for (const ChaosNote& note : soak.notes) ++fired[note.fault];
+    const std::map<std::string, int> fired = faults_fired(soak.notes);
     std::map<std::string, int> endings;
     for (const GameRecord& game : judgement.games) ++endings[std::string(name_of(classify(game)))];
     const auto object = [](const std::map<std::string, int>& counts) {
